@@ -1,0 +1,57 @@
+#include "body_cursor.h"
+
+#include <cstring>
+
+#include "map_loader.h"
+
+namespace {
+
+const uint32_t kMaxStringLength = 0xFFFF;  // exclusive
+
+}  // namespace
+
+int ReadBytes(BodyCursor* cursor, void* destination, uint32_t n) {
+    if (!cursor || !destination) return 0;
+    // Compare with what is left rather than position + n, which could wrap.
+    if (n > static_cast<uintptr_t>(cursor->end - cursor->position)) return 0;
+    memcpy(destination, cursor->position, n);
+    cursor->position += n;
+    return 1;
+}
+
+int ReadU32(BodyCursor* cursor, uint32_t* destination) {
+    unsigned char bytes[4];
+    if (!destination || !ReadBytes(cursor, bytes, sizeof bytes)) return 0;
+    *destination = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    return 1;
+}
+
+int ReadString(BodyCursor* cursor, NarrowField* field) {
+    if (!field) return -1;
+    uint32_t length = 0;
+    if (!ReadU32(cursor, &length)) return -1;
+    if (length >= kMaxStringLength) return -1;
+    if (length == 0) {
+        memset(field->text, 0, sizeof field->text);
+        return 0;
+    }
+
+    unsigned char* block = AllocateLockedBlock(length + 1);
+    if (!block) {
+        memset(field->text, 0, sizeof field->text);
+        return -1;
+    }
+    if (!ReadBytes(cursor, block, length)) {
+        FreeLockedBlock(block);
+        return -1;
+    }
+    // The text ends at its first zero byte and is cut to what the field holds.
+    const size_t room = length < sizeof field->text - 1 ? length : sizeof field->text - 1;
+    const void* zero = memchr(block, 0, room);
+    const size_t text = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - block) : room;
+    memset(field->text, 0, sizeof field->text);
+    memcpy(field->text, block, text);
+    FreeLockedBlock(block);
+    return static_cast<int>(text);
+}

@@ -1,0 +1,186 @@
+#include "items_report.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "body_cursor.h"
+#include "lookback_strings.h"
+#include "report_message.h"
+
+namespace {
+
+const unsigned char kItemsChunk[8] = {0x54, 0x30, 0x04, 0x03, 'P', 'I', 'K', 'S'};
+const uint32_t kMaxItemCount = 0x10000000u;
+const uint32_t kSupportedVersion = 1;
+const unsigned kReportCapacity = 8192;
+const unsigned kItemTextCapacity = 512;
+
+// Wide text in a fixed buffer. Appends are cut at the capacity (keeping the terminator) and never rescan
+// the text, so a long item list costs nothing once the buffer is full.
+struct ReportText {
+    WCHAR text[kReportCapacity];
+    unsigned length;
+};
+
+bool IsFull(const ReportText* report) { return report->length + 1 >= kReportCapacity; }
+
+void AppendWide(ReportText* report, const WCHAR* text, unsigned count) {
+    const unsigned room = kReportCapacity - 1 - report->length;
+    if (count > room) count = room;
+    memcpy(report->text + report->length, text, count * sizeof(WCHAR));
+    report->length += count;
+    report->text[report->length] = 0;
+}
+
+void AppendAscii(ReportText* report, const char* text) {
+    while (*text && !IsFull(report)) report->text[report->length++] = static_cast<unsigned char>(*text++);
+    report->text[report->length] = 0;
+}
+
+void AppendUtf8(ReportText* report, const NarrowField* field) {
+    if (IsFull(report)) return;
+    // A NarrowField's 511 bytes never need more than 511 UTF-16 units, so the conversion always has room.
+    WCHAR wide[kItemTextCapacity];
+    const int units = MultiByteToWideChar(CP_UTF8, 0, field->text, -1, wide, kItemTextCapacity);
+    if (units > 1) AppendWide(report, wide, static_cast<unsigned>(units - 1));
+}
+
+// 64 x 64 -> 128-bit product as two halves, portable to targets without a 128-bit integer type.
+void MultiplyWide(uint64_t a, uint64_t b, uint64_t* high, uint64_t* low) {
+    const uint64_t aLow = a & 0xFFFFFFFFu, aHigh = a >> 32;
+    const uint64_t bLow = b & 0xFFFFFFFFu, bHigh = b >> 32;
+    const uint64_t lowLow = aLow * bLow;
+    const uint64_t lowHigh = aLow * bHigh;
+    const uint64_t highLow = aHigh * bLow;
+    const uint64_t middle = (lowLow >> 32) + (lowHigh & 0xFFFFFFFFu) + (highLow & 0xFFFFFFFFu);
+    *low = (middle << 32) | (lowLow & 0xFFFFFFFFu);
+    *high = aHigh * bHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
+}
+
+uint64_t PowerOfTen(unsigned exponent) {
+    uint64_t power = 1;
+    while (exponent-- > 0) power *= 10;
+    return power;
+}
+
+// Rounds a quotient in [1, 1000) to tenths in two steps, so that every platform shows the same digits:
+// first to 17 significant digits, looking only at the 18th digit of its exact decimal expansion, then that
+// digit string to one decimal, looking only at the next digit. 1.45 (really 1.44999999999999995559...)
+// becomes 1.4500000000000000 and then 1.5; a single correct rounding would give 1.4.
+uint32_t RoundToTenths(double quotient) {
+    // quotient = mantissa / 2^shift exactly, with a 53-bit mantissa; below 1000 the shift is at least 43.
+    int exponent = 0;
+    const double fraction = frexp(quotient, &exponent);
+    const uint64_t mantissa = static_cast<uint64_t>(ldexp(fraction, 53));
+    const unsigned shift = static_cast<unsigned>(53 - exponent);
+
+    const uint32_t whole = static_cast<uint32_t>(quotient);
+    const unsigned wholeDigits = whole >= 100 ? 3 : whole >= 10 ? 2 : 1;
+
+    // The first 18 significant digits, truncated: floor(quotient * 10^(18 - wholeDigits)) < 10^18 < 2^60.
+    uint64_t high = 0, low = 0;
+    MultiplyWide(mantissa, PowerOfTen(18 - wholeDigits), &high, &low);
+    const uint64_t digits18 = (high << (64 - shift)) | (low >> shift);
+
+    const uint64_t digits17 = digits18 / 10 + (digits18 % 10 >= 5 ? 1 : 0);
+    const uint64_t hundredths = digits17 / PowerOfTen(17 - wholeDigits - 2);
+    return static_cast<uint32_t>(hundredths / 10 + (hundredths % 10 >= 5 ? 1 : 0));
+}
+
+void ShowReadError() { ReportMessage(TEXT("Error while reading input file."), kWarning); }
+
+// Reads the item list behind the chunk header into `report`. False when a lookback string fails.
+bool ReadItems(BodyCursor* cursor, uint32_t count, ReportText* report) {
+    // Too large for a thread's stack; one report runs at a time.
+    static LookbackTable table;
+    ResetLookbackTable(&table);
+    NarrowField field;
+    for (uint32_t item = 0; item < count; ++item) {
+        AppendAscii(report, "\r\n");
+        const int identifier = ReadLookbackString(cursor, &table, &field);
+        if (identifier < 0) return false;
+        if (identifier > 0) AppendUtf8(report, &field);
+        if (ReadLookbackString(cursor, &table, &field) < 0) return false;
+        const int author = ReadLookbackString(cursor, &table, &field);
+        if (author < 0) return false;
+        if (author > 0 && !IsFull(report)) {
+            AppendAscii(report, " (");
+            AppendUtf8(report, &field);
+            AppendAscii(report, ")");
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const unsigned char* FindItemsChunk(const unsigned char* body, uint32_t size) {
+    if (!body || size < sizeof kItemsChunk) return nullptr;
+    // memchr is the fastest byte search every C runtime has; a candidate is checked in full in place.
+    const unsigned char* position = body;
+    const unsigned char* last = body + (size - sizeof kItemsChunk);
+    while (position <= last) {
+        const void* hit = memchr(position, kItemsChunk[0], static_cast<size_t>(last - position) + 1);
+        if (!hit) return nullptr;
+        position = static_cast<const unsigned char*>(hit);
+        if (memcmp(position, kItemsChunk, sizeof kItemsChunk) == 0) return position;
+        ++position;
+    }
+    return nullptr;
+}
+
+void FormatSize(uint32_t size, WCHAR text[kSizeTextCapacity]) {
+    char narrow[kSizeTextCapacity];
+    if (size < 1000) {
+        snprintf(narrow, sizeof narrow, "%u bytes", size);
+    } else {
+        const char* unit = size < 100000 ? "kB" : size < 1000000 ? "KB" : size < 1000000000 ? "MB" : "GB";
+        const double divisor = size < 1000000 ? 1e3 : size < 1000000000 ? 1e6 : 1e9;
+        const uint32_t tenths = RoundToTenths(static_cast<double>(size) / divisor);
+        snprintf(narrow, sizeof narrow, "%u.%u %s", tenths / 10, tenths % 10, unit);
+    }
+    unsigned i = 0;
+    for (; narrow[i] != 0; ++i) text[i] = static_cast<WCHAR>(narrow[i]);
+    text[i] = 0;
+}
+
+void BuildItemsReport(const unsigned char* body, uint32_t size) {
+    const unsigned char* chunk = FindItemsChunk(body, size);
+    if (!chunk) {
+        ReportMessage(TEXT("Items chunk not found."), kWarning);
+        return;
+    }
+    BodyCursor cursor = {chunk + sizeof kItemsChunk, body + size};
+
+    uint32_t chunkSize = 0;
+    if (!ReadU32(&cursor, &chunkSize) || chunkSize == 0 || chunkSize > size) return ShowReadError();
+    uint32_t version = 0;
+    if (!ReadU32(&cursor, &version)) return ShowReadError();
+    if (version != kSupportedVersion) ReportMessage(TEXT("Unsupported chunk version."), kWarning);
+    uint32_t ignored = 0;
+    if (!ReadU32(&cursor, &ignored) || !ReadU32(&cursor, &ignored)) return ShowReadError();
+    uint32_t count = 0;
+    if (!ReadU32(&cursor, &count) || count > kMaxItemCount) return ShowReadError();
+
+    ReportText report;
+    report.length = 0;
+    report.text[0] = 0;
+    char heading[64];
+    snprintf(heading, sizeof heading, "Number of embedded items: %u", count);
+    AppendAscii(&report, heading);
+
+    if (!ReadItems(&cursor, count, &report)) return ShowReadError();
+
+    uint32_t embeddedSize = 0;
+    if (!ReadU32(&cursor, &embeddedSize)) return ShowReadError();
+    if (embeddedSize != 0) {
+        WCHAR sizeText[kSizeTextCapacity];
+        FormatSize(embeddedSize, sizeText);
+        AppendAscii(&report, "\r\nSize of embedded files: ");
+        unsigned length = 0;
+        while (sizeText[length] != 0) ++length;
+        AppendWide(&report, sizeText, length);
+    }
+    ReportMessage(report.text, kInformation);
+}

@@ -1,0 +1,226 @@
+// Linux platform layer: POSIX files, the C heap and stdio standing in for the Windows calls of the logic.
+#include "platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform_trace.h"
+#include "utf.h"
+
+namespace {
+
+struct FileRecord {
+    int fd;
+};
+
+// A block is a header followed by its bytes; the handle is the header, the locked pointer the bytes.
+struct alignas(16) BlockHeader {
+    SIZE_T size;
+    unsigned locks;
+};
+
+PlatformCounts counts = {0, 0};
+bool tracing = false;
+std::vector<std::string> trace;
+unsigned allocationsUntilFailure = 0;
+
+void Record(const std::string& line) {
+    if (tracing) trace.push_back(line);
+}
+
+size_t WideLength(LPCWSTR text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+std::string NarrowPath(LPCWSTR path) { return Utf16ToUtf8(path, WideLength(path)); }
+
+int FileDescriptor(HANDLE file) { return static_cast<FileRecord*>(file)->fd; }
+
+BlockHeader* Header(HGLOBAL block) { return static_cast<BlockHeader*>(block); }
+
+void WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // nowhere left to tell the user; the run goes on as after a closed box
+        done += static_cast<size_t>(n);
+    }
+}
+
+std::string MessageLines(LPCWSTR text) {
+    std::string lines = text ? Utf16ToUtf8(text, WideLength(text)) : std::string();
+    std::string out;
+    out.reserve(lines.size() + 1);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == '\r' && i + 1 < lines.size() && lines[i + 1] == '\n') continue;
+        out += lines[i];
+    }
+    return out + "\n";
+}
+
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+    const int fd = open(NarrowPath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    FileRecord* record = new FileRecord{fd};
+    ++counts.openFiles;
+    Record("CreateFileW");
+    return record;
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    struct stat info;
+    if (fstat(FileDescriptor(file), &info) != 0) return 0xFFFFFFFFu;
+    const uint64_t size = static_cast<uint64_t>(info.st_size);
+    if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
+    return static_cast<DWORD>(size);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+    unsigned char* out = static_cast<unsigned char*>(buffer);
+    DWORD done = 0;
+    while (done < toRead) {
+        const ssize_t n = ::read(FileDescriptor(file), out + done, toRead - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (read) *read = done;
+            return FALSE;
+        }
+        if (n == 0) break;
+        done += static_cast<DWORD>(n);
+    }
+    if (read) *read = done;
+    return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD) {
+    off_t move = distance;
+    if (distanceHigh) move = static_cast<off_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                                                static_cast<uint32_t>(distance));
+    const off_t position = lseek(FileDescriptor(file), move, SEEK_CUR);
+    if (position < 0) return INVALID_SET_FILE_POINTER;
+    if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);
+    return static_cast<DWORD>(position);
+}
+
+BOOL CloseHandle(HANDLE object) {
+    FileRecord* record = static_cast<FileRecord*>(object);
+    const bool closed = close(record->fd) == 0;
+    delete record;
+    --counts.openFiles;
+    Record("CloseHandle");
+    return closed ? TRUE : FALSE;
+}
+
+HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
+    if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) return nullptr;
+    if (bytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
+    void* memory = calloc(1, sizeof(BlockHeader) + bytes);
+    if (!memory) return nullptr;
+    BlockHeader* header = new (memory) BlockHeader{bytes, 0};
+    ++counts.liveBlocks;
+    Record("GlobalAlloc " + std::to_string(bytes));
+    return header;
+}
+
+LPVOID GlobalLock(HGLOBAL block) {
+    BlockHeader* header = Header(block);
+    if (!header || header->size == 0) return nullptr;
+    ++header->locks;
+    return header + 1;
+}
+
+BOOL GlobalUnlock(HGLOBAL block) {
+    BlockHeader* header = Header(block);
+    if (header->locks > 0) --header->locks;
+    return header->locks > 0 ? TRUE : FALSE;
+}
+
+HGLOBAL GlobalHandle(LPCVOID memory) {
+    return const_cast<BlockHeader*>(static_cast<const BlockHeader*>(memory) - 1);
+}
+
+HGLOBAL GlobalFree(HGLOBAL block) {
+    BlockHeader* header = Header(block);
+    Record("GlobalFree " + std::to_string(header->size));
+    free(header);
+    --counts.liveBlocks;
+    return nullptr;
+}
+
+int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, int wideCount) {
+    if (!bytes || byteCount == 0 || byteCount < -1 || wideCount < 0) return 0;
+    const size_t count = byteCount == -1 ? std::char_traits<char>::length(bytes) + 1 : static_cast<size_t>(byteCount);
+    const std::u16string units = Utf8ToUtf16(bytes, count);
+    if (wideCount == 0) return static_cast<int>(units.size());
+    if (units.size() > static_cast<size_t>(wideCount)) return 0;
+    units.copy(wide, units.size());
+    return static_cast<int>(units.size());
+}
+
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+    if (tracing) {
+        char style[16];
+        snprintf(style, sizeof style, "0x%X", type);
+        const std::string title = caption ? Utf16ToUtf8(caption, WideLength(caption)) : std::string();
+        const std::string body = text ? Utf16ToUtf8(text, WideLength(text)) : std::string();
+        trace.push_back("MessageBoxW " + std::string(style) + " " + title + "|" + body);
+        return IDOK;
+    }
+    if ((type & 0xF0u) == MB_ICONINFORMATION) {
+        WriteAll(STDOUT_FILENO, MessageLines(text));
+    } else {
+        const std::string title = caption ? Utf16ToUtf8(caption, WideLength(caption)) : std::string();
+        WriteAll(STDERR_FILENO, title + ": " + MessageLines(text));
+    }
+    return IDOK;
+}
+
+BOOL PathUnquoteSpacesW(LPWSTR path) {
+    if (!path || path[0] != u'"') return FALSE;
+    const size_t last = WideLength(path) - 1;
+    if (path[last] != u'"') return FALSE;
+    // A lone quote counts as both the opening and the closing one, so the path becomes empty.
+    for (size_t i = 0; i + 1 < last; ++i) path[i] = path[i + 1];
+    path[last == 0 ? 0 : last - 1] = 0;
+    return TRUE;
+}
+
+BOOL PathFileExistsW(LPCWSTR path) {
+    if (!path || path[0] == 0) return FALSE;
+    struct stat info;
+    return stat(NarrowPath(path).c_str(), &info) == 0 ? TRUE : FALSE;
+}
+
+PlatformCounts PlatformCurrentCounts() { return counts; }
+
+void PlatformTraceBegin() {
+    trace.clear();
+    tracing = true;
+}
+
+std::vector<std::string> PlatformTraceEnd() {
+    tracing = false;
+    std::vector<std::string> recorded;
+    recorded.swap(trace);
+    return recorded;
+}
+
+void PlatformFailAllocation(unsigned n) { allocationsUntilFailure = n; }

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build needs, asking apt only when one is missing.
+# Usage: scripts/install-deps.sh [native|windows|all]
+set -euo pipefail
+
+native=(cmake make g++ clang pkg-config liblzo2-dev libgtest-dev libclang-rt-14-dev)
+windows=()
+
+case "${1:-native}" in
+  native) wanted=("${native[@]}") ;;
+  windows) wanted=("${windows[@]}") ;;
+  all) wanted=("${native[@]}" "${windows[@]}") ;;
+  *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

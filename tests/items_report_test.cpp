@@ -1,0 +1,84 @@
+#include "items_report.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "map_builder.h"
+
+namespace {
+
+std::string SizeText(uint32_t size) {
+    WCHAR text[kSizeTextCapacity];
+    FormatSize(size, text);
+    std::string narrow;
+    for (unsigned i = 0; text[i] != 0; ++i) narrow += static_cast<char>(text[i]);
+    return narrow;
+}
+
+TEST(FormatSizeTest, UnitsAndTheirEdges) {
+    struct Case {
+        uint32_t size;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1, "1 bytes"},          {999, "999 bytes"},        {1000, "1.0 kB"},          {1049, "1.0 kB"},
+        {1050, "1.1 kB"},        {99999, "100.0 kB"},       {100000, "100.0 KB"},      {123456, "123.5 KB"},
+        {999949, "999.9 KB"},    {999950, "1000.0 KB"},     {999999, "1000.0 KB"},     {1000000, "1.0 MB"},
+        {999999999, "1000.0 MB"}, {1000000000, "1.0 GB"},   {4294967295u, "4.3 GB"},   {2500000000u, "2.5 GB"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SizeText(c.size), c.text) << c.size;
+}
+
+// The quotient is first rounded to 17 significant digits, then to one decimal: 1.45 is really
+// 1.4499999999999999556, which one correct rounding would show as 1.4.
+TEST(FormatSizeTest, RoundsInTwoSteps) {
+    struct Case {
+        uint32_t size;
+        const char* text;
+    };
+    const Case cases[] = {
+        {1150, "1.1 kB"},    {1250, "1.3 kB"},    {1450, "1.5 kB"},      {1350, "1.4 kB"},
+        {2050, "2.0 kB"},    {10050, "10.1 kB"},  {100050, "100.1 KB"},  {1050000, "1.1 MB"},
+        {1150000, "1.1 MB"}, {1450000, "1.5 MB"}, {1150000000, "1.1 GB"}, {1450000000, "1.5 GB"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SizeText(c.size), c.text) << c.size;
+}
+
+const Bytes kChunkId = {0x54, 0x30, 0x04, 0x03};
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TEST(FindItemsChunkTest, FirstChunkIdFollowedByTheMarker) {
+    struct Case {
+        const char* name;
+        Bytes body;
+        long position;  // -1: none
+    };
+    const Case cases[] = {
+        {"empty", {}, -1},
+        {"shorter than id and marker", Concat({kChunkId, Text("PIK")}), -1},
+        {"at the start", Concat({kChunkId, Text("PIKS")}), 0},
+        {"unaligned", Concat({Bytes{0, 0, 0x54}, kChunkId, Text("PIKS"), Bytes{1}}), 3},
+        {"marker would pass the end", Concat({Bytes(9, 0), kChunkId, Text("PIK")}), -1},
+        {"id at the very end", Concat({Bytes(9, 0), kChunkId}), -1},
+        {"decoy alone", Concat({kChunkId, Text("SKIP"), Bytes(12, 0)}), -1},
+        {"decoy before the real chunk", Concat({kChunkId, Text("XXXX"), Bytes{7}, kChunkId, Text("PIKS")}), 9},
+        {"overlapping near misses", Concat({Bytes{0x54, 0x54, 0x30, 0x54}, kChunkId, Text("PIKS")}), 4},
+        {"second real chunk ignored", Concat({kChunkId, Text("PIKS"), kChunkId, Text("PIKS")}), 0},
+        {"marker alone", Concat({Text("PIKS"), Bytes(12, 0)}), -1},
+    };
+    for (const Case& c : cases) {
+        const unsigned char* found = FindItemsChunk(c.body.data(), static_cast<uint32_t>(c.body.size()));
+        const long position = found ? static_cast<long>(found - c.body.data()) : -1;
+        EXPECT_EQ(position, c.position) << c.name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "map_builder.h"
+
+#include <lzo/lzo1x.h>
+
+#include <cstdio>
+
+Bytes Compress(const Bytes& body) {
+    if (lzo_init() != LZO_E_OK) return {};
+    Bytes out(body.size() + body.size() / 16 + 64 + 3);
+    std::vector<unsigned char> work(LZO1X_1_MEM_COMPRESS);
+    lzo_uint length = out.size();
+    if (lzo1x_1_compress(body.data(), body.size(), out.data(), &length, work.data()) != LZO_E_OK) return {};
+    out.resize(length);
+    return out;
+}
+
+void PutU32(Bytes& out, uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void PutBytes(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+
+void PutString(Bytes& out, const std::string& text) {
+    PutU32(out, static_cast<uint32_t>(text.size()));
+    PutBytes(out, text);
+}
+
+HeaderOffsets OffsetsOf(const MapSpec& spec) {
+    const size_t userDataSize = 13;
+    const size_t bodySize = 17 + spec.userData.size() + 8;
+    return {userDataSize, bodySize, bodySize + 4, bodySize + 8};
+}
+
+Bytes BuildMap(const MapSpec& spec) {
+    Bytes out;
+    PutBytes(out, spec.magic);
+    out.push_back(static_cast<uint8_t>(spec.formatVersion));
+    out.push_back(static_cast<uint8_t>(spec.formatVersion >> 8));
+    out.insert(out.end(), spec.format, spec.format + 4);
+    PutU32(out, spec.classId);
+    PutU32(out, spec.userDataSize.value_or(static_cast<uint32_t>(spec.userData.size())));
+    out.insert(out.end(), spec.userData.begin(), spec.userData.end());
+    PutU32(out, 0);  // the two words behind the user data
+    PutU32(out, 0);
+    const Bytes compressed = spec.compressedBody.value_or(Compress(spec.body));
+    PutU32(out, spec.bodySize.value_or(static_cast<uint32_t>(spec.body.size())));
+    PutU32(out, spec.compressedSize.value_or(static_cast<uint32_t>(compressed.size())));
+    out.insert(out.end(), compressed.begin(), compressed.end());
+    out.insert(out.end(), spec.trailing.begin(), spec.trailing.end());
+    return out;
+}
+
+void PutLookbackValue(Bytes& out, LookbackWriter& writer, uint32_t value) {
+    if (!writer.versionWritten) {
+        PutU32(out, 3);
+        writer.versionWritten = true;
+    }
+    PutU32(out, value);
+}
+
+void PutLookbackString(Bytes& out, LookbackWriter& writer, const std::string& text) {
+    if (text.empty()) return PutLookbackValue(out, writer, 0xFFFFFFFFu);
+    for (size_t i = 0; i < writer.remembered.size(); ++i) {
+        if (writer.remembered[i] == text) return PutLookbackValue(out, writer, 0x40000000u + static_cast<uint32_t>(i + 1));
+    }
+    PutLookbackValue(out, writer, 0x40000000u);
+    PutString(out, text);
+    writer.remembered.push_back(text);
+}
+
+Bytes BuildItemsChunk(const ItemsChunk& chunk) {
+    Bytes fields;
+    PutU32(fields, chunk.version);
+    PutU32(fields, 0);
+    PutU32(fields, 0);
+    PutU32(fields, chunk.itemCount.value_or(static_cast<uint32_t>(chunk.items.size())));
+    LookbackWriter writer;
+    for (const Item& item : chunk.items) {
+        PutLookbackString(fields, writer, item.identifier);
+        PutLookbackValue(fields, writer, item.collection);
+        PutLookbackString(fields, writer, item.author);
+    }
+    PutU32(fields, chunk.embeddedSize);
+
+    Bytes out = {0x54, 0x30, 0x04, 0x03};
+    PutBytes(out, "PIKS");
+    PutU32(out, chunk.chunkSize.value_or(static_cast<uint32_t>(fields.size())));
+    out.insert(out.end(), fields.begin(), fields.end());
+    return out;
+}
+
+Bytes BodyWithChunk(const Bytes& chunk) {
+    Bytes body;
+    // Chunks before the items chunk, as in a real body: an id, "PIKS", a size and some content.
+    PutU32(body, 0x0304301F);
+    PutBytes(body, "PIKS");
+    PutU32(body, 16);
+    for (uint32_t i = 0; i < 4; ++i) PutU32(body, i * 0x01010101u);
+    body.insert(body.end(), chunk.begin(), chunk.end());
+    PutU32(body, 0xFACADE01);  // the end-of-body marker
+    return body;
+}
+
+bool WriteFile(const std::string& path, const Bytes& bytes) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && written;
+}
+
+Bytes SampleMap() {
+    ItemsChunk chunk;
+    chunk.items = {
+        {"Items\\Blocks\\Ramp_Café.Item.Gbx", 10003, "Zoë"},
+        {"Items\\Deco\\Sakura木.Item.Gbx", 10003, "Hana"},
+        {"Items\\Signs\\Start.Item.Gbx", 299, ""},
+        {"Items\\Blocks\\Loop.Item.Gbx", 10003, "Zoë"},
+    };
+    chunk.embeddedSize = 123456;
+    MapSpec spec;
+    spec.userData = Bytes(40, 0x2A);
+    spec.body = BodyWithChunk(BuildItemsChunk(chunk));
+    return BuildMap(spec);
+}

@@ -1,0 +1,71 @@
+// Writes real Gbx map files for tests: header fields of the test's choice and a body compressed with the
+// LZO library's own compressor, so every test goes through the real decompression.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+struct MapSpec {
+    std::string magic = "GBX";
+    uint16_t formatVersion = 6;
+    uint8_t format[4] = {'B', 'U', 'C', 'R'};  // the third byte is the body compression byte
+    uint32_t classId = 0x03043000;
+    Bytes userData;
+    std::optional<uint32_t> userDataSize;  // written instead of userData.size()
+    Bytes body;                            // the uncompressed body
+    std::optional<uint32_t> bodySize;      // written instead of body.size()
+    std::optional<Bytes> compressedBody;   // written instead of the compressed body
+    std::optional<uint32_t> compressedSize;  // written instead of the compressed body's size
+    Bytes trailing;                          // bytes behind the compressed body
+};
+
+Bytes Compress(const Bytes& body);
+Bytes BuildMap(const MapSpec& spec);
+
+// Offsets of the header's size fields in a map built without overrides from a spec with this user data.
+struct HeaderOffsets {
+    size_t userDataSize, bodySize, compressedSize, body;
+};
+HeaderOffsets OffsetsOf(const MapSpec& spec);
+
+void PutU32(Bytes& out, uint32_t value);
+void PutBytes(Bytes& out, const std::string& text);
+void PutString(Bytes& out, const std::string& text);  // 32-bit length and the bytes
+
+// Writes lookback strings as a real file does: the lookback version before the first one, a string the
+// first time it appears (flag 0x40000000) and a back-reference after that.
+struct LookbackWriter {
+    bool versionWritten = false;
+    std::vector<std::string> remembered;
+};
+void PutLookbackString(Bytes& out, LookbackWriter& writer, const std::string& text);
+void PutLookbackValue(Bytes& out, LookbackWriter& writer, uint32_t value);  // a raw lookback value
+
+struct Item {
+    std::string identifier;
+    uint32_t collection;  // the second string, as a collection number
+    std::string author;   // empty: written as the empty string value 0xFFFFFFFF
+};
+
+struct ItemsChunk {
+    std::vector<Item> items;
+    uint32_t version = 1;
+    std::optional<uint32_t> chunkSize;      // default: the bytes that follow the size field
+    std::optional<uint32_t> itemCount;      // default: items.size()
+    uint32_t embeddedSize = 0;
+};
+
+// The chunk id, "PIKS" and the chunk's fields.
+Bytes BuildItemsChunk(const ItemsChunk& chunk);
+
+// A body with some unrelated bytes before and after the items chunk.
+Bytes BodyWithChunk(const Bytes& chunk);
+
+bool WriteFile(const std::string& path, const Bytes& bytes);
+
+// The map that ships as the project's sample.
+Bytes SampleMap();

@@ -1,0 +1,224 @@
+#include "run_cases.h"
+
+#include <functional>
+
+namespace {
+
+const char* const kReadError = "Error while reading input file.";
+const char* const kFormatError = "Invalid or unsupported file format.";
+
+Message Warning(const std::string& text) { return {false, text}; }
+Message Information(const std::string& text) { return {true, text}; }
+
+Bytes Cut(Bytes bytes, size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+Bytes WithWord(Bytes bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+    return bytes;
+}
+
+MapSpec SpecWithBody(const Bytes& body) {
+    MapSpec spec;
+    spec.userData = Bytes(10, 0x11);
+    spec.body = body;
+    return spec;
+}
+
+Bytes MapWithBody(const Bytes& body) { return BuildMap(SpecWithBody(body)); }
+
+Bytes MapWithChunk(const ItemsChunk& chunk) { return MapWithBody(BodyWithChunk(BuildItemsChunk(chunk))); }
+
+ItemsChunk TwoItems() {
+    ItemsChunk chunk;
+    chunk.items = {{"Items\\A.Item.Gbx", 10003, "Ann"}, {"Items\\B.Item.Gbx", 10003, ""}};
+    chunk.embeddedSize = 2500;
+    return chunk;
+}
+const char* const kTwoItemsReport =
+    "Number of embedded items: 2\r\nItems\\A.Item.Gbx (Ann)\r\nItems\\B.Item.Gbx\r\nSize of embedded files: 2.5 kB";
+
+// The items chunk up to its item count, followed by `items` as they are.
+Bytes ChunkWithRawItems(uint32_t version, uint32_t count, const Bytes& items) {
+    Bytes chunk = {0x54, 0x30, 0x04, 0x03, 'P', 'I', 'K', 'S'};
+    PutU32(chunk, 1);  // any size from 1 to the body's passes
+    PutU32(chunk, version);
+    PutU32(chunk, 0);
+    PutU32(chunk, 0);
+    PutU32(chunk, count);
+    chunk.insert(chunk.end(), items.begin(), items.end());
+    return chunk;
+}
+
+std::vector<RunCase> LoaderCases() {
+    MapSpec spec = SpecWithBody(BodyWithChunk(BuildItemsChunk(TwoItems())));
+    const Bytes good = BuildMap(spec);
+    const HeaderOffsets at = OffsetsOf(spec);
+    auto with = [&](const std::function<void(MapSpec&)>& change) {
+        MapSpec changed = spec;
+        change(changed);
+        return BuildMap(changed);
+    };
+
+    std::vector<RunCase> cases = {
+        {"empty file", {}, {Warning(kFormatError)}, 1},
+        {"two bytes", Cut(good, 2), {Warning(kFormatError)}, 1},
+        {"wrong magic", with([](MapSpec& s) { s.magic = "GBx"; }), {Warning(kFormatError)}, 1},
+        {"magic alone", Cut(good, 3), {Warning(kReadError)}, 1},
+        {"format bytes cut", Cut(good, 8), {Warning(kReadError)}, 1},
+        {"uncompressed body", with([](MapSpec& s) { s.format[2] = 'U'; }), {Warning("Uncompressed maps not supported.")}, 1},
+        {"uncompressed, nothing behind", Cut(with([](MapSpec& s) { s.format[2] = 'U'; }), 9),
+         {Warning("Uncompressed maps not supported.")}, 1},
+        {"class id cut", Cut(good, 12), {Warning(kReadError)}, 1},
+        {"unknown class", with([](MapSpec& s) { s.classId = 0x03043001; }), {Warning(kFormatError)}, 1},
+        {"user data size cut", Cut(good, 16), {Warning(kReadError)}, 1},
+        {"seek before the start", WithWord(good, at.userDataSize, 0xFFFFFF00u), {Warning(kReadError)}, 1},
+        {"body size cut", Cut(good, at.bodySize + 2), {Warning(kReadError)}, 1},
+        {"compressed size cut", Cut(good, at.compressedSize + 3), {Warning(kReadError)}, 1},
+        {"compressed size beyond the file", WithWord(good, at.compressedSize, static_cast<uint32_t>(good.size() + 1)),
+         {Warning(kReadError)}, 1},
+        {"compressed size 0", WithWord(good, at.compressedSize, 0), {Warning("Out of memory.")}, 1},
+        {"body size 0", WithWord(good, at.bodySize, 0), {Warning("Out of memory.")}, 2},
+        {"compressed size equals the file size", WithWord(good, at.compressedSize, static_cast<uint32_t>(good.size())),
+         {Warning(kReadError)}, 3},
+        {"compressed body cut", Cut(good, good.size() - 1), {Warning(kReadError)}, 3},
+        {"body size one too large", with([](MapSpec& s) { s.bodySize = static_cast<uint32_t>(s.body.size() + 1); }),
+         {Warning("Could not decompress file body.")}, 3},
+        {"body size one too small", with([](MapSpec& s) { s.bodySize = static_cast<uint32_t>(s.body.size() - 1); }),
+         {Warning("Could not decompress file body.")}, 3},
+        {"garbage inside the compressed size", with([](MapSpec& s) {
+             Bytes compressed = Compress(s.body);
+             compressed.push_back(0);
+             s.compressedBody = compressed;
+         }),
+         {Warning("Could not decompress file body.")}, 3},
+        {"not LZO at all", with([](MapSpec& s) { s.compressedBody = Bytes(64, 0xEE); }),
+         {Warning("Could not decompress file body.")}, 3},
+        {"bytes behind the compressed body are ignored", with([](MapSpec& s) { s.trailing = Bytes(7, 0xAB); }),
+         {Information(kTwoItemsReport)}, 3},
+        {"format version and format bytes not examined", with([](MapSpec& s) {
+             s.formatVersion = 0xFFFF;
+             s.format[0] = 0;
+             s.format[1] = 'U';
+             s.format[2] = 'C';
+             s.format[3] = 'U';
+         }),
+         {Information(kTwoItemsReport)}, 3},
+    };
+    for (uint32_t classId : {0x03043000u, 0x24003000u, 0x21080000u}) {
+        cases.push_back({"class " + std::to_string(classId), with([=](MapSpec& s) { s.classId = classId; }),
+                         {Information(kTwoItemsReport)}, 3});
+    }
+    return cases;
+}
+
+std::vector<RunCase> ReportCases() {
+    const Message readError = Warning(kReadError);
+    const Message versionWarning = Warning("Unsupported chunk version.");
+    auto chunkWith = [](const std::function<void(ItemsChunk&)>& change) {
+        ItemsChunk chunk = TwoItems();
+        change(chunk);
+        return MapWithChunk(chunk);
+    };
+    const Bytes chunk = BuildItemsChunk(TwoItems());
+    const Bytes decoy = {0x54, 0x30, 0x04, 0x03, 'X', 'I', 'K', 'S'};
+    Bytes decoyFirst = decoy;
+    decoyFirst.insert(decoyFirst.end(), chunk.begin(), chunk.end());
+
+    Bytes badVersion;
+    PutU32(badVersion, 2);
+    Bytes tooLong;
+    PutU32(tooLong, 3);
+    PutU32(tooLong, 0x40000000);
+    PutU32(tooLong, 65535);
+
+    std::vector<RunCase> cases = {
+        {"report", MapWithChunk(TwoItems()), {Information(kTwoItemsReport)}, 3},
+        {"no items chunk", MapWithBody(Bytes(64, 7)), {Warning("Items chunk not found.")}, 3},
+        {"decoy alone", MapWithBody(BodyWithChunk(decoy)), {Warning("Items chunk not found.")}, 3},
+        {"decoy before the chunk", MapWithBody(BodyWithChunk(decoyFirst)), {Information(kTwoItemsReport)}, 3},
+        {"chunk size 0", chunkWith([](ItemsChunk& c) { c.chunkSize = 0; }), {readError}, 3},
+        {"chunk size above the body size", chunkWith([](ItemsChunk& c) { c.chunkSize = 100000; }), {readError}, 3},
+        {"item count too large", chunkWith([](ItemsChunk& c) { c.itemCount = 0x10000001; }), {readError}, 3},
+        {"item count beyond the body", chunkWith([](ItemsChunk& c) { c.itemCount = 0x10000000; }), {readError}, 3},
+        {"version 2, then the report", chunkWith([](ItemsChunk& c) { c.version = 2; }),
+         {versionWarning, Information(kTwoItemsReport)}, 3},
+        {"chunk size checked before the version",
+         chunkWith([](ItemsChunk& c) {
+             c.version = 0;
+             c.chunkSize = 0x7FFFFFFF;
+         }),
+         {readError}, 3},
+        {"version 0, then a failing string", MapWithBody(ChunkWithRawItems(0, 1, badVersion)),
+         {versionWarning, readError}, 3},
+        {"lookback version below 3", MapWithBody(BodyWithChunk(ChunkWithRawItems(1, 1, badVersion))), {readError}, 3},
+        {"string of 65535 bytes", MapWithBody(BodyWithChunk(ChunkWithRawItems(1, 1, tooLong))), {readError}, 3},
+        {"no items, no size", chunkWith([](ItemsChunk& c) {
+             c.items.clear();
+             c.embeddedSize = 0;
+         }),
+         {Information("Number of embedded items: 0")}, 3},
+        {"no items, a size", chunkWith([](ItemsChunk& c) {
+             c.items.clear();
+             c.embeddedSize = 1;
+         }),
+         {Information("Number of embedded items: 0\r\nSize of embedded files: 1 bytes")}, 3},
+        {"empty identifier", chunkWith([](ItemsChunk& c) {
+             c.items = {{"", 11, "Ann"}, {"", 11, ""}};
+             c.embeddedSize = 0;
+         }),
+         {Information("Number of embedded items: 2\r\n (Ann)\r\n")}, 3},
+        {"names, collections and back-references",
+         chunkWith([](ItemsChunk& c) {
+             c.items = {{"Caf\xC3\xA9.Item.Gbx", 11, "Zo\xC3\xAB"},
+                        {"\xE6\x9C\xA8.Item.Gbx", 299, "\xF0\x9F\x8C\xB2"},
+                        {"Caf\xC3\xA9.Item.Gbx", 42, "Zo\xC3\xAB"}};
+             c.embeddedSize = 4294967295u;
+         }),
+         {Information("Number of embedded items: 3\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n\xE6\x9C\xA8.Item.Gbx "
+                      "(\xF0\x9F\x8C\xB2)\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\nSize of embedded files: 4.3 GB")},
+         3},
+    };
+    // Words of the chunk header missing at the end of the body.
+    for (size_t words = 0; words <= 4; ++words) {
+        Bytes cut = {0x54, 0x30, 0x04, 0x03, 'P', 'I', 'K', 'S'};
+        for (size_t i = 0; i < words; ++i) PutU32(cut, i < 2 ? 1 : 0);
+        cases.push_back({"chunk cut after " + std::to_string(words) + " words", MapWithBody(cut), {readError}, 3});
+    }
+    Bytes noSize = ChunkWithRawItems(1, 0, {});
+    cases.push_back({"embedded size missing", MapWithBody(noSize), {readError}, 3});
+    return cases;
+}
+
+// A report longer than the 8191 characters a message holds is cut there, without an error.
+RunCase LongReport() {
+    ItemsChunk chunk;
+    for (int i = 0; i < 400; ++i) chunk.items.push_back({"Items\\Block" + std::to_string(i) + ".Item.Gbx", 11, ""});
+    chunk.embeddedSize = 5;
+    std::string report = "Number of embedded items: 400";
+    for (const Item& item : chunk.items) report += "\r\n" + item.identifier;
+    report += "\r\nSize of embedded files: 5 bytes";
+    report.resize(8191);
+    return {"report cut at 8191 characters", MapWithChunk(chunk), {Information(report)}, 3};
+}
+
+}  // namespace
+
+std::string SampleReport() {
+    return "Number of embedded items: 4\r\n"
+           "Items\\Blocks\\Ramp_Caf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n"
+           "Items\\Deco\\Sakura\xE6\x9C\xA8.Item.Gbx (Hana)\r\n"
+           "Items\\Signs\\Start.Item.Gbx\r\n"
+           "Items\\Blocks\\Loop.Item.Gbx (Zo\xC3\xAB)\r\n"
+           "Size of embedded files: 123.5 KB";
+}
+
+std::vector<RunCase> MapRunCases() {
+    std::vector<RunCase> cases = LoaderCases();
+    for (RunCase& c : ReportCases()) cases.push_back(std::move(c));
+    cases.push_back(LongReport());
+    cases.push_back({"sample", SampleMap(), {Information(SampleReport())}, 3});
+    return cases;
+}
