@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [native|windows|all]
 set -euo pipefail
 
-native=(cmake make g++ clang pkg-config liblzo2-dev libgtest-dev libclang-rt-14-dev)
+native=(cmake make g++ clang pkg-config liblzo2-dev libgtest-dev libclang-rt-14-dev libbenchmark-dev)
 windows=()
 
 case "${1:-native}" in
