@@ -32,9 +32,9 @@ bool tracing = false;
 std::vector<std::string> trace;
 unsigned allocationsUntilFailure = 0;
 
-void Record(const std::string& line) {
-    if (tracing) trace.push_back(line);
-}
+// Callers test `tracing` first, so that an untraced run never builds the line: GlobalAlloc and GlobalFree
+// run once per new string of an item list.
+void Record(const std::string& line) { trace.push_back(line); }
 
 size_t WideLength(LPCWSTR text) {
     size_t n = 0;
@@ -81,7 +81,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
     }
     FileRecord* record = new FileRecord{fd};
     ++counts.openFiles;
-    Record("CreateFileW");
+    if (tracing) Record("CreateFileW");
     return record;
 }
 
@@ -125,7 +125,7 @@ BOOL CloseHandle(HANDLE object) {
     const bool closed = close(record->fd) == 0;
     delete record;
     --counts.openFiles;
-    Record("CloseHandle");
+    if (tracing) Record("CloseHandle");
     return closed ? TRUE : FALSE;
 }
 
@@ -136,7 +136,7 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
     if (!memory) return nullptr;
     BlockHeader* header = new (memory) BlockHeader{bytes, 0};
     ++counts.liveBlocks;
-    Record("GlobalAlloc " + std::to_string(bytes));
+    if (tracing) Record("GlobalAlloc " + std::to_string(bytes));
     return header;
 }
 
@@ -159,7 +159,7 @@ HGLOBAL GlobalHandle(LPCVOID memory) {
 
 HGLOBAL GlobalFree(HGLOBAL block) {
     BlockHeader* header = Header(block);
-    Record("GlobalFree " + std::to_string(header->size));
+    if (tracing) Record("GlobalFree " + std::to_string(header->size));
     free(header);
     --counts.liveBlocks;
     return nullptr;
