@@ -22,9 +22,13 @@ const uint32_t kEmptyString = 0xFFFFFFFFu;
 const uint32_t kFlagBits = 0xC0000000u;
 const uint32_t kMinimumVersion = 3;
 
+// Writes the text and its terminator, and keeps the field's last byte zero. The bytes in between are left as
+// they were: every reader stops at the terminator, and clearing all 512 bytes cost more than the rest of an
+// item's reading.
 int SetText(NarrowField* field, const char* text, size_t length) {
-    memset(field->text, 0, sizeof field->text);
     memcpy(field->text, text, length);
+    field->text[length] = 0;
+    field->text[sizeof field->text - 1] = 0;
     return static_cast<int>(length);
 }
 
