@@ -10,6 +10,7 @@ struct Collection {
     const char* name;
 };
 
+// Sorted by number, for the binary search in CollectionName: every item names a collection.
 const Collection kCollections[] = {
     {11, "Valley"},    {12, "Canyon"},    {13, "Lagoon"},   {14, "Arena"},  {15, "Test8"},
     {16, "Test9"},     {17, "TMCommon"},  {100, "History"}, {101, "Society"}, {102, "Galaxy"},
@@ -42,8 +43,17 @@ void ResetLookbackTable(LookbackTable* table) {
 
 int CollectionName(uint32_t number, NarrowField* field) {
     if (!field) return 0;
-    for (const Collection& collection : kCollections) {
-        if (collection.number == number) return SetText(field, collection.name, strlen(collection.name));
+    size_t low = 0, high = sizeof kCollections / sizeof kCollections[0];
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        if (kCollections[middle].number < number) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low < sizeof kCollections / sizeof kCollections[0] && kCollections[low].number == number) {
+        return SetText(field, kCollections[low].name, strlen(kCollections[low].name));
     }
     char decimal[32];
     const int length = snprintf(decimal, sizeof decimal, "%d", static_cast<int>(number));
