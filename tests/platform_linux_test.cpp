@@ -78,6 +78,28 @@ TEST(LinuxPlatformTest, ZeroByteBlocksExistButCannotBeLocked) {
     GlobalFree(block);
 }
 
+// Small blocks are cleared by hand and large ones come zeroed from calloc: a block that reuses the memory of
+// a freed, dirtied one of the same size must still read as zeros, on both sides of the boundary.
+TEST(LinuxPlatformTest, BlocksAreZeroEvenWhenTheirMemoryWasUsedBefore) {
+    for (SIZE_T size : {SIZE_T{1}, SIZE_T{64}, SIZE_T{65536}, SIZE_T{65537}, SIZE_T{1} << 20}) {
+        HGLOBAL dirty = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        unsigned char* bytes = static_cast<unsigned char*>(GlobalLock(dirty));
+        ASSERT_NE(bytes, nullptr) << size;
+        memset(bytes, 0xAB, size);
+        GlobalUnlock(dirty);
+        GlobalFree(dirty);
+
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        bytes = static_cast<unsigned char*>(GlobalLock(block));
+        ASSERT_NE(bytes, nullptr) << size;
+        SIZE_T nonZero = 0;
+        for (SIZE_T i = 0; i < size; ++i) nonZero += bytes[i] != 0;
+        EXPECT_EQ(nonZero, 0u) << size;
+        GlobalUnlock(block);
+        GlobalFree(block);
+    }
+}
+
 TEST(LinuxPlatformTest, SetFilePointerMayPassTheEndButNotTheStart) {
     char path[] = "/tmp/tallyglass-seek-XXXXXX";
     const int fd = mkstemp(path);
