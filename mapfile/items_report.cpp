@@ -1,6 +1,7 @@
 #include "items_report.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -88,6 +89,44 @@ uint32_t RoundToTenths(double quotient) {
     return static_cast<uint32_t>(hundredths / 10 + (hundredths % 10 >= 5 ? 1 : 0));
 }
 
+// When memchr finds the chunk id's first byte this many times in a row less than kCloseHit bytes apart, the
+// next kScanStretch positions are searched with ScanForChunk.
+const ptrdiff_t kCloseHit = 64;
+const unsigned kCloseHitsBeforeScan = 8;
+const size_t kScanStretch = 64 * 1024;
+
+uint64_t Load64(const unsigned char* bytes) {
+    uint64_t value = 0;
+    memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// The first of the positions first..stop where the items chunk starts, or null. Tests eight positions at a
+// time for the whole chunk id with word operations (a zero byte in the combined difference marks a
+// position where all four bytes match) and only such positions in full, so its speed does not depend on
+// how the body's bytes are spread. `stop` must leave room for the chunk id and marker behind it.
+const unsigned char* ScanForChunk(const unsigned char* first, const unsigned char* stop) {
+    const uint64_t ones = 0x0101010101010101ull;
+    const uint64_t highs = 0x8080808080808080ull;
+    const unsigned char* position = first;
+    // Positions position..position+7 need bytes up to position+14; the last of them is at most stop+7.
+    while (stop - position >= 7) {
+        const uint64_t differs =
+            (Load64(position) ^ ones * kItemsChunk[0]) | (Load64(position + 1) ^ ones * kItemsChunk[1]) |
+            (Load64(position + 2) ^ ones * kItemsChunk[2]) | (Load64(position + 3) ^ ones * kItemsChunk[3]);
+        if (((differs - ones) & ~differs & highs) != 0) {
+            for (unsigned i = 0; i < 8; ++i) {
+                if (memcmp(position + i, kItemsChunk, sizeof kItemsChunk) == 0) return position + i;
+            }
+        }
+        position += 8;
+    }
+    for (; position <= stop; ++position) {
+        if (memcmp(position, kItemsChunk, sizeof kItemsChunk) == 0) return position;
+    }
+    return nullptr;
+}
+
 void ShowReadError() { ReportMessage(TEXT("Error while reading input file."), kWarning); }
 
 // Reads the item list behind the chunk header into `report`. False when a lookback string fails.
@@ -117,15 +156,27 @@ bool ReadItems(BodyCursor* cursor, uint32_t count, ReportText* report) {
 
 const unsigned char* FindItemsChunk(const unsigned char* body, uint32_t size) {
     if (!body || size < sizeof kItemsChunk) return nullptr;
-    // memchr is the fastest byte search every C runtime has; a candidate is checked in full in place.
+    // memchr is the fastest byte search every C runtime has, as long as the chunk id's first byte is rare.
+    // Where it comes thick (a body full of 0x54), memchr would stop at nearly every byte, so a stretch is
+    // searched with ScanForChunk instead, which does not slow down with it.
     const unsigned char* position = body;
     const unsigned char* last = body + (size - sizeof kItemsChunk);
+    unsigned closeHits = 0;
     while (position <= last) {
         const void* hit = memchr(position, kItemsChunk[0], static_cast<size_t>(last - position) + 1);
         if (!hit) return nullptr;
-        position = static_cast<const unsigned char*>(hit);
-        if (memcmp(position, kItemsChunk, sizeof kItemsChunk) == 0) return position;
-        ++position;
+        const unsigned char* candidate = static_cast<const unsigned char*>(hit);
+        if (memcmp(candidate, kItemsChunk, sizeof kItemsChunk) == 0) return candidate;
+        closeHits = candidate - position < kCloseHit ? closeHits + 1 : 0;
+        position = candidate + 1;
+        if (closeHits == kCloseHitsBeforeScan && position <= last) {
+            closeHits = 0;
+            const size_t left = static_cast<size_t>(last - position);
+            const unsigned char* stop = position + (left < kScanStretch ? left : kScanStretch - 1);
+            const unsigned char* found = ScanForChunk(position, stop);
+            if (found) return found;
+            position = stop + 1;
+        }
     }
     return nullptr;
 }

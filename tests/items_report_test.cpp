@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "map_builder.h"
@@ -78,6 +79,35 @@ TEST(FindItemsChunkTest, FirstChunkIdFollowedByTheMarker) {
         const unsigned char* found = FindItemsChunk(c.body.data(), static_cast<uint32_t>(c.body.size()));
         const long position = found ? static_cast<long>(found - c.body.data()) : -1;
         EXPECT_EQ(position, c.position) << c.name;
+    }
+}
+
+// A body thick with the chunk id's first byte, or with near misses, is searched in stretches a word at a
+// time: the chunk must still be found exactly where it is, before, inside, across and after such stretches,
+// and right at the end of the body.
+TEST(FindItemsChunkTest, BodiesThickWithNearMissesHideNothing) {
+    struct Fill {
+        const char* name;
+        Bytes pattern;
+    };
+    const Fill fills[] = {
+        {"first byte", Bytes{0x54}},
+        {"id and wrong marker", Concat({kChunkId, Text("SKIP")})},
+        {"three bytes of the id", Bytes{0x54, 0x30, 0x04}},
+        {"first byte among others", Bytes{0x54, 'a', 0x54, 0x30, 'b', 0x54, 0x54}},
+    };
+    const size_t size = 3 * 65536 + 13;
+    const long positions[] = {-1, 0, 1, 9, 100, 65536 + 17, 2 * 65536 - 3, 2 * 65536 + 5, static_cast<long>(size) - 9,
+                              static_cast<long>(size) - 8};
+    const Bytes chunk = Concat({kChunkId, Text("PIKS")});
+    for (const Fill& fill : fills) {
+        for (long position : positions) {
+            Bytes body(size);
+            for (size_t i = 0; i < size; ++i) body[i] = fill.pattern[i % fill.pattern.size()];
+            if (position >= 0) std::copy(chunk.begin(), chunk.end(), body.begin() + position);
+            const unsigned char* found = FindItemsChunk(body.data(), static_cast<uint32_t>(body.size()));
+            EXPECT_EQ(found ? static_cast<long>(found - body.data()) : -1, position) << fill.name << " " << position;
+        }
     }
 }
 
