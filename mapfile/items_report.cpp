@@ -1,6 +1,5 @@
 #include "items_report.h"
 
-#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -71,10 +70,12 @@ uint64_t PowerOfTen(unsigned exponent) {
 // becomes 1.4500000000000000 and then 1.5; a single correct rounding would give 1.4.
 uint32_t RoundToTenths(double quotient) {
     // quotient = mantissa / 2^shift exactly, with a 53-bit mantissa; below 1000 the shift is at least 43.
-    int exponent = 0;
-    const double fraction = frexp(quotient, &exponent);
-    const uint64_t mantissa = static_cast<uint64_t>(ldexp(fraction, 53));
-    const unsigned shift = static_cast<unsigned>(53 - exponent);
+    // Taken from the IEEE 754 bits of the (normal, positive) double rather than with frexp, which kept the
+    // Linux tool loading the maths library for this alone.
+    uint64_t bits = 0;
+    memcpy(&bits, &quotient, sizeof bits);
+    const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;
+    const unsigned shift = static_cast<unsigned>(1075 - static_cast<int>((bits >> 52) & 0x7FF));
 
     const uint32_t whole = static_cast<uint32_t>(quotient);
     const unsigned wholeDigits = whole >= 100 ? 3 : whole >= 10 ? 2 : 1;
