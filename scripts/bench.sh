@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark: the tool end to end against the floor of reading and decompressing the body, on maps with
 # bodies from 10 KB to 512 MB and one with millions of items, then the chunk search over 512 MiB.
-# Usage: scripts/bench.sh [RUNS]   (median of RUNS runs per map, default 7; maps go to build/bench/maps)
+# Usage: scripts/bench.sh [RUNS]   (medians of at least RUNS runs per map, default 7; maps go to build/bench/maps)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-7}
@@ -30,8 +30,9 @@ for spec in "${specs[@]}"; do
   files+=("$file")
 done
 
-echo "== machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(free -g | awk '/^Mem:/ {print $2}') GiB"
-echo "== tool vs floor, median of $runs runs (ms wall; cpu = ratio of user+sys medians)"
+echo "== machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(free -m | awk '/^Mem:/ {printf "%.1f", $2 / 1024}') GiB," \
+     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== tool vs floor: medians of at least $runs interleaved runs (ms wall; cpu = ratio of user+sys medians)"
 "$bin/bench_compare" build/bench/tallyglass "$bin/bench_floor" "$runs" "${files[@]}"
 echo "== chunk search over 512 MiB"
 "$bin/find_chunk_bench" --benchmark_filter='/536870912$'
