@@ -1,8 +1,8 @@
 // Times the tool against the floor program on each map, in the same run: runs alternate between the two so
 // that a busy machine weighs on both alike. Prints, per map, the median wall time of each, the ratio
 // tool/floor (and the ratio of the median CPU times), and each one's peak memory against C + U + 4 MiB.
-//   bench_compare TOOL FLOOR RUNS MAP...
-// RUNS is the least number of runs per map; maps that take little time get more, up to 101.
+//   bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...
+// Maps that take little time get more than MIN_RUNS runs, about two seconds' worth, up to MAX_RUNS.
 // Exits 1 when a run fails: the floor exits non-zero, or the tool's report does not start with its heading or
 // it writes to stderr.
 #include <fcntl.h>
@@ -21,7 +21,6 @@
 
 namespace {
 
-const int kMaxRuns = 101;
 const double kBudgetMs = 2000;
 
 struct Sample {
@@ -129,19 +128,20 @@ std::string HumanSize(double bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        fprintf(stderr, "usage: bench_compare TOOL FLOOR RUNS MAP...\n");
+    if (argc < 6) {
+        fprintf(stderr, "usage: bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...\n");
         return 2;
     }
     const char* tool = argv[1];
     const char* floorProgram = argv[2];
     const int runs = atoi(argv[3]);
-    if (runs < 1) return 2;
+    const int maxRuns = atoi(argv[4]);
+    if (runs < 1 || maxRuns < runs) return 2;
 
     printf("%-22s %10s %10s %4s %9s %9s %6s %6s %10s %10s %10s %s\n", "map", "U", "C", "runs", "floor ms",
            "tool ms", "ratio", "cpu", "floor rss", "tool rss", "C+U+4MiB", "goals");
     bool failed = false;
-    for (int m = 4; m < argc; ++m) {
+    for (int m = 5; m < argc; ++m) {
         const char* map = argv[m];
         uint32_t bodySize = 0, compressedSize = 0;
         std::string heading;
@@ -152,7 +152,8 @@ int main(int argc, char** argv) {
             continue;
         }
         // Short runs are at the mercy of the scheduler: take more of them, about two seconds' worth.
-        const int mapRuns = std::max(runs, std::min(kMaxRuns, static_cast<int>(kBudgetMs / warmUp.sample.wallMs)) | 1);
+        const double wanted = kBudgetMs / std::max(warmUp.sample.wallMs, 0.01);
+        const int mapRuns = std::max(runs, std::min(maxRuns, static_cast<int>(std::min(wanted, 1e6)) | 1));
         std::vector<double> floorWall, toolWall, floorCpu, toolCpu;
         long floorRss = 0, toolRss = 0;
         for (int run = 0; run < mapRuns; ++run) {

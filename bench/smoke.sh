@@ -7,6 +7,6 @@ mkdir -p "$out"
 "$make_map" "$out/body-10KB.Map.Gbx" 10240 8 >/dev/null
 "$make_map" "$out/body-1MB.Map.Gbx" 1048576 8 >/dev/null
 "$make_map" "$out/items-20k.Map.Gbx" 0 20000 >/dev/null
-"$compare" "$tool" "$floor" 1 "$out/body-10KB.Map.Gbx" "$out/body-1MB.Map.Gbx" "$out/items-20k.Map.Gbx"
+"$compare" "$tool" "$floor" 1 1 "$out/body-10KB.Map.Gbx" "$out/body-1MB.Map.Gbx" "$out/items-20k.Map.Gbx"
 "$find_chunk" --benchmark_filter='/1048576$' --benchmark_min_time=0.01
 rm -f "$out"/*.Map.Gbx

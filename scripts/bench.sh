@@ -33,6 +33,6 @@ done
 echo "== machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(free -m | awk '/^Mem:/ {printf "%.1f", $2 / 1024}') GiB," \
      "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== tool vs floor: medians of at least $runs interleaved runs (ms wall; cpu = ratio of user+sys medians)"
-"$bin/bench_compare" build/bench/tallyglass "$bin/bench_floor" "$runs" "${files[@]}"
+"$bin/bench_compare" build/bench/tallyglass "$bin/bench_floor" "$runs" 101 "${files[@]}"
 echo "== chunk search over 512 MiB"
 "$bin/find_chunk_bench" --benchmark_filter='/536870912$'
