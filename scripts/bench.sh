@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The benchmark: the tool end to end against the floor of reading and decompressing the body, on maps with
 # bodies from 10 KB to 512 MB and one with millions of items, then the chunk search over 512 MiB.
-# Usage: scripts/bench.sh [RUNS]   (medians of at least RUNS runs per map, default 7; maps go to build/bench/maps)
+# Usage: scripts/bench.sh [RUNS]   (medians of at least RUNS runs per map, default 11; maps go to build/bench/maps)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-runs=${1:-7}
+runs=${1:-11}
 scripts/install-deps.sh native
 cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DTALLYGLASS_BUILD_TESTS=OFF >/dev/null
 cmake --build build/bench -j2 --target tallyglass make_bench_map bench_floor bench_compare find_chunk_bench >/dev/null
