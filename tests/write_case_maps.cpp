@@ -38,6 +38,17 @@ bool Decompress(const Bytes& map, Bytes* body) {
     return result == LZO_E_OK && length == bodySize;
 }
 
+// A report cut at its 8191 characters from a small body: back-references repeat two strings of 511 bytes.
+// The fuzzers keep their inputs short, too short for the run case that fills the report item by item.
+RunCase ShortFullReport() {
+    ItemsChunk chunk;
+    for (int i = 0; i < 12; ++i) chunk.items.push_back({std::string(511, 'x'), 11, std::string(511, 'y')});
+    chunk.embeddedSize = 1;
+    MapSpec spec;
+    spec.body = BodyWithChunk(BuildItemsChunk(chunk));
+    return {"report filled by back-references", BuildMap(spec), {}, 3};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,7 +57,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: write_case_maps DIR [bodies]\n");
         return 2;
     }
-    for (const RunCase& c : MapRunCases()) {
+    std::vector<RunCase> cases = MapRunCases();
+    cases.push_back(ShortFullReport());
+    for (const RunCase& c : cases) {
         const std::string stem = std::string(argv[1]) + "/" + FileName(c.name);
         Bytes body;
         if (bodies && !Decompress(c.map, &body)) continue;
