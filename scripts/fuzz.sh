@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs each for a bounded time, both at once, starting from seeds written by the
-# test map builder and the saved finds in tests/regressions. Fails when a target finds an input that breaks a
-# rule, crashes, hangs (over 10 s) or grows past 2 GB; the input is left in build/fuzz/findings.
+# test map builder and any saved finds in tests/regressions/map and tests/regressions/body. Fails when a target
+# finds an input that breaks a rule, crashes, hangs (over 10 s) or grows past 2 GB; the input is left in
+# build/fuzz/findings.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +50,6 @@ if [ "$status" -ne 0 ]; then
   for log in "$out"/logs/*.log; do
     grep -q -E 'ERROR|rule broken|Test unit written' "$log" && tail -n 60 "$log"
   done
-  echo "fuzzing found a failing input: see $out/findings and add it to tests/regressions" >&2
+  echo "fuzzing found a failing input (in $out/findings): fix it, and keep the input as a regression case" >&2
   exit 1
 fi
