@@ -4,6 +4,7 @@
 set -euo pipefail
 
 native=(cmake make g++ clang pkg-config liblzo2-dev libgtest-dev libclang-rt-14-dev libbenchmark-dev)
+native+=(valgrind)  # checks the real binary for leaks and invalid accesses
 windows=()
 
 case "${1:-native}" in

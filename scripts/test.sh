@@ -11,3 +11,7 @@ for preset in linux linux-clang asan; do
   cmake --build --preset "$preset" -j"$jobs"
   ctest --preset "$preset" -j"$jobs"
 done
+
+# A bounded fuzz run of every target (about a minute each, both at once), so a regression shows up at once.
+echo "== fuzz"
+scripts/fuzz.sh 60

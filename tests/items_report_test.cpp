@@ -74,6 +74,8 @@ TEST(FindItemsChunkTest, FirstChunkIdFollowedByTheMarker) {
         {"overlapping near misses", Concat({Bytes{0x54, 0x54, 0x30, 0x54}, kChunkId, Text("PIKS")}), 4},
         {"second real chunk ignored", Concat({kChunkId, Text("PIKS"), kChunkId, Text("PIKS")}), 0},
         {"marker alone", Concat({Text("PIKS"), Bytes(12, 0)}), -1},
+        {"at the last place", Concat({Bytes(5, 0), kChunkId, Text("PIKS")}), 5},
+        {"near miss at the last place", Concat({Bytes(5, 0), kChunkId, Text("PIKX")}), -1},
     };
     for (const Case& c : cases) {
         const unsigned char* found = FindItemsChunk(c.body.data(), static_cast<uint32_t>(c.body.size()));
