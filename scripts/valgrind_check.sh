@@ -27,7 +27,7 @@ failed=0
 for path in "${runs[@]}"; do
   args=()
   [ -n "$path" ] && args=("$path")
-  if ! valgrind -q --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all --error-exitcode=1 \
+  if ! valgrind -q --suppressions="$(dirname "$0")/valgrind.supp" --leak-check=full --show-leak-kinds=all --errors-for-leak-kinds=all --error-exitcode=1 \
       "$binary" "${args[@]}" >"$work/out" 2>&1; then
     echo "FAILED: ${path:-(no argument)}"
     cat "$work/out"
