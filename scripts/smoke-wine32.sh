@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Smoke runs of the real 32-bit Tallyglass.exe (build/windows32) under wine32, where this machine has a runner
-# for it (scripts/setup-wine32.sh: wine32 through qemu-i386). Each run takes about a minute there. Without a
-# screen, MessageBoxW returns at once; Wine's relay trace shows the arguments it got.
+# Smoke runs of the real 32-bit Tallyglass.exe (build/windows32), and one run of its unit tests, under wine32,
+# where this machine has a runner for it (scripts/setup-wine32.sh: wine32 through qemu-i386). Each run takes
+# about a minute there. Without a screen, MessageBoxW returns at once; Wine's relay trace shows the arguments
+# it got.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=$PWD/build/windows32/Tallyglass.exe
@@ -44,6 +45,14 @@ smoke "usage" '00000000,L"Usage: Tallyglass.exe <Map.Gbx>",L"Tallyglass",0000003
 smoke "sample map" '00000000,L"Number of embedded items: 4\r\nItems\\Blocks\\Ramp_Caf\00e9.Item.Gbx (Zo\00eb)\r\nItems\\Deco\\Sakura\6728.Item.Gbx (Hana)\r\nItems\\Signs\\Start.Item.Gbx\r\nItems\\Blocks\\Loop.Item.Gbx (Zo\00eb)\r\nSize of embedded files: 123.5 KB",L"Tallyglass",00000040' \
   "$PWD/samples/Sample.Map.Gbx"
 smoke "a directory" '00000000,L"Could not open input file.",L"Tallyglass",00000030' "$PWD/samples"
+# The 32-bit unit tests in one process: among them the size formatting, whose double arithmetic must round as
+# on 64 bits.
+unit_tests=$PWD/build/windows32/tests/unit_tests.exe
+(
+  status=0
+  WINEDEBUG=-all timeout 900 "$wine32" "$unit_tests" >"$work/unit.out" 2>&1 || status=$?
+  echo "$status" >"$work/unit.status"
+) &
 wait
 
 passed=0 failed=0
@@ -63,6 +72,16 @@ for i in "${!names[@]}"; do
     failed=$((failed + 1))
   fi
 done
+
+summary=$(grep -a -E '^\[  PASSED  \]' "$work/unit.out" | tr -d '\r' || true)
+if [ "$(cat "$work/unit.status")" = 0 ] && [ -n "$summary" ]; then
+  echo "ok: 32-bit unit tests, $summary"
+  passed=$((passed + 1))
+else
+  echo "FAILED: 32-bit unit tests (exit code $(cat "$work/unit.status"))"
+  cat "$work/unit.out"
+  failed=$((failed + 1))
+fi
 
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 echo "wine32 smoke: $passed passed, $failed failed in $((SECONDS - start)) s"
