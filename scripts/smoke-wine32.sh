@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Smoke runs of the real 32-bit Tallyglass.exe (build/windows32), and one run of its unit tests, under wine32,
-# where this machine has a runner for it (scripts/setup-wine32.sh: wine32 through qemu-i386). Each run takes
-# about a minute there. Without a screen, MessageBoxW returns at once; Wine's relay trace shows the arguments
-# it got.
+# where this machine has a runner for it (scripts/setup-wine32.sh: wine32, natively or through qemu-i386, where
+# a run takes about a minute). Without a screen, MessageBoxW returns at once; Wine's relay trace shows the
+# arguments it got.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 exe=$PWD/build/windows32/Tallyglass.exe
