@@ -5,7 +5,10 @@ set -euo pipefail
 
 native=(cmake make g++ clang pkg-config liblzo2-dev libgtest-dev libclang-rt-14-dev libbenchmark-dev)
 native+=(valgrind)  # checks the real binary for leaks and invalid accesses
-windows=()
+# Cross-building for Windows and testing under wine64 on an X server of its own; dpkg-dev for `apt-get source`
+# (LZO's sources), googletest for GoogleTest's sources.
+windows=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+         dpkg-dev googletest wine wine64 fonts-wine xvfb)
 
 case "${1:-native}" in
   native) wanted=("${native[@]}") ;;

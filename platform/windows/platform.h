@@ -1,0 +1,5 @@
+// Windows platform layer: the real Windows API. The build defines UNICODE, so TEXT("...") is a wide literal.
+#pragma once
+
+#include <windows.h>
+#include <shlwapi.h>

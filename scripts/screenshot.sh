@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Regenerates docs/report-box.png: the real message box of the sample map's report, shown by the 64-bit
+# Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh windows
+missing=()
+# A font with CJK characters, which Wine's dialog font borrows from for the sample's item names.
+for package in x11-apps imagemagick fonts-wqy-microhei; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+convert=/usr/bin/convert  # ImageMagick's, whatever else is first on the PATH
+
+exe=build/windows64/Tallyglass.exe
+if [ ! -f "$exe" ]; then
+  cmake --preset windows64 >/dev/null
+  cmake --build --preset windows64 --target tallyglass
+fi
+
+prefix=$PWD/build/windows64/wine-screenshot
+wineserver=/usr/lib/wine/wineserver
+work=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+stop() {
+  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap stop EXIT
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.1
+done
+export DISPLAY=:$(head -n1 "$work/display")
+
+# Wine's own virtual desktop draws the box with its frame and caption (there is no window manager).
+if [ ! -f "$prefix/.desktop" ]; then
+  tests/windows/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+  tests/windows/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+  tests/windows/wine-run.sh "$prefix" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+    /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
+  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  touch "$prefix/.desktop"
+fi
+
+tests/windows/wine-run.sh "$prefix" "$exe" "$PWD/samples/Sample.Map.Gbx" &
+# The desktop is one plain colour: trimmed away, what remains is the box.
+for _ in $(seq 60); do
+  sleep 1
+  xwd -root -silent >"$work/screen.xwd"
+  "$convert" "xwd:$work/screen.xwd" -trim +repage "$work/box.png"
+  size=$("$convert" "$work/box.png" -format '%w %h' info:)
+  read -r width height <<<"$size"
+  if [ "$width" -gt 200 ] && [ "$height" -gt 100 ] && [ "$width" -lt 1024 ]; then
+    sleep 1  # the box is drawn: capture it once more, complete
+    xwd -root -silent >"$work/screen.xwd"
+    "$convert" "xwd:$work/screen.xwd" -trim +repage -strip docs/report-box.png
+    echo "docs/report-box.png: $("$convert" docs/report-box.png -format '%w x %h' info:)"
+    exit 0
+  fi
+done
+echo "no message box appeared" >&2
+exit 1
