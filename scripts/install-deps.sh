@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build needs, asking apt only when one is missing.
-# Usage: scripts/install-deps.sh [native|windows|all]
+# Usage: scripts/install-deps.sh [native|windows|all|PACKAGE...]
 set -euo pipefail
 
 native=(cmake make g++ clang pkg-config liblzo2-dev libgtest-dev libclang-rt-14-dev libbenchmark-dev)
@@ -14,7 +14,7 @@ case "${1:-native}" in
   native) wanted=("${native[@]}") ;;
   windows) wanted=("${windows[@]}") ;;
   all) wanted=("${native[@]}" "${windows[@]}") ;;
-  *) echo "usage: $0 [native|windows|all]" >&2; exit 2 ;;
+  *) wanted=("$@") ;;
 esac
 
 missing=()

@@ -4,17 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh windows
-missing=()
 # A font with CJK characters, which Wine's dialog font borrows from for the sample's item names.
-for package in x11-apps imagemagick fonts-wqy-microhei; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh x11-apps imagemagick fonts-wqy-microhei
 convert=/usr/bin/convert  # ImageMagick's, whatever else is first on the PATH
 
 exe=build/windows64/Tallyglass.exe
@@ -24,32 +15,15 @@ if [ ! -f "$exe" ]; then
 fi
 
 prefix=$PWD/build/windows64/wine-screenshot
-wineserver=/usr/lib/wine/wineserver
+source tests/windows/xvfb.sh
+StartXvfb "$prefix" 1024x768x24
 work=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-stop() {
-  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-  wait "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap stop EXIT
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-export DISPLAY=:$(head -n1 "$work/display")
-
-# Wine's own virtual desktop draws the box with its frame and caption (there is no window manager).
+trap 'StopXvfb; rm -rf "$work"' EXIT
 if [ ! -f "$prefix/.desktop" ]; then
-  tests/windows/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-  tests/windows/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
   tests/windows/wine-run.sh "$prefix" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
     /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
-  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  touch "$prefix/.desktop"
 fi
+UseVirtualDesktop "$prefix"
 
 tests/windows/wine-run.sh "$prefix" "$exe" "$PWD/samples/Sample.Map.Gbx" &
 # The desktop is one plain colour: trimmed away, what remains is the box.

@@ -6,19 +6,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
 jobs=$(nproc)
+summaries=$(mktemp)
+trap 'rm -f "$summaries"' EXIT
+RunTests() {  # RunTests PRESET: configure, build and test one preset
+  echo "== $1"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j"$jobs"
+  ctest --preset "$1" -j"$jobs" | tee -a "$summaries"
+}
 
-for preset in linux linux-clang asan; do
-  echo "== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j"$jobs"
-  ctest --preset "$preset" -j"$jobs"
-done
-
-for preset in windows32 windows64; do
-  echo "== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j"$jobs"
-  ctest --preset "$preset" -j"$jobs"
+for preset in linux linux-clang asan windows32 windows64; do
+  RunTests "$preset"
 done
 
 scripts/smoke-wine32.sh
@@ -26,3 +24,7 @@ scripts/smoke-wine32.sh
 # A bounded fuzz run of every target (about a minute each, both at once), so a regression shows up at once.
 echo "== fuzz"
 scripts/fuzz.sh 60
+
+# Every preset's CTest summary in one line.
+sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\).*/\1 \2/p' "$summaries" |
+  awk '{ failed += $1; total += $2 } END { printf "tests: %d passed, %d failed\n", total - failed, failed }'
