@@ -13,7 +13,7 @@ bin=build/bench/bench
 maps=build/bench/maps
 mkdir -p "$maps"
 # name, body bytes, item count
-specs=(
+maps_to_make=(
   "body-10KB 10240 8"
   "body-1MB 1048576 8"
   "body-32MB 33554432 8"
@@ -22,8 +22,8 @@ specs=(
   "items-4M 0 4000000"
 )
 files=()
-for spec in "${specs[@]}"; do
-  read -r name bytes count <<<"$spec"
+for entry in "${maps_to_make[@]}"; do
+  read -r name bytes count <<<"$entry"
   file=$maps/$name.Map.Gbx
   # Regenerated when the generator is newer than the map.
   if [ ! -f "$file" ] || [ "$bin/make_bench_map" -nt "$file" ]; then "$bin/make_bench_map" "$file" "$bytes" "$count"; fi

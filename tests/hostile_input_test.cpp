@@ -62,7 +62,7 @@ const char* const kBaseReport =
 const char* const kFirstItemLine = "\r\nItems\\A.Item.Gbx (Ann)";
 
 struct Base {
-    MapSpec spec;
+    MapLayout layout;
     Bytes map;
     HeaderOffsets at;
     Bytes compressed;
@@ -76,12 +76,12 @@ Base MakeBase() {
     chunk.embeddedSize = 2500;
     const Bytes chunkBytes = BuildItemsChunk(chunk);
     Base base;
-    base.spec.userData = Bytes(10, 0x11);
-    base.spec.body = BodyWithChunk(chunkBytes);
-    base.map = BuildMap(base.spec);
-    base.at = OffsetsOf(base.spec);
-    base.compressed = Compress(base.spec.body);
-    const Bytes& body = base.spec.body;
+    base.layout.userData = Bytes(10, 0x11);
+    base.layout.body = BodyWithChunk(chunkBytes);
+    base.map = BuildMap(base.layout);
+    base.at = OffsetsOf(base.layout);
+    base.compressed = Compress(base.layout.body);
+    const Bytes& body = base.layout.body;
     base.chunk = static_cast<size_t>(std::search(body.begin(), body.end(), chunkBytes.begin(), chunkBytes.end()) - body.begin());
     base.chunkEnd = base.chunk + chunkBytes.size();
     return base;
@@ -114,7 +114,7 @@ Expected ExpectedFromHeader(const Bytes& file, const Base& base) {
     if (sizes + 8 + compressedSize > size) return {{{kReadError}}, 2};
     const Bytes compressed(file.begin() + static_cast<long>(sizes + 8),
                            file.begin() + static_cast<long>(sizes + 8 + compressedSize));
-    if (bodySize == base.spec.body.size() && compressed == base.compressed) return {{{Report(kBaseReport)}}, 2};
+    if (bodySize == base.layout.body.size() && compressed == base.compressed) return {{{Report(kBaseReport)}}, 2};
     if (bodySize > 0x10000000u) return {{{kDecompressError}, {kOutOfMemory}}, -1};
     return {{{kDecompressError}}, 2};
 }
@@ -221,14 +221,14 @@ TEST_F(HostileInputTest, HeaderSizeFieldsAndBackwardSeeks) {
 
 // The base body with the word at `offset` (from the chunk id) replaced, in a map of its own.
 Bytes MapWithChunkWord(const Base& base, size_t offset, uint32_t value) {
-    MapSpec spec = base.spec;
-    spec.body = WithWord(spec.body, base.chunk + offset, value);
-    return BuildMap(spec);
+    MapLayout layout = base.layout;
+    layout.body = WithWord(layout.body, base.chunk + offset, value);
+    return BuildMap(layout);
 }
 
 TEST_F(HostileInputTest, ChunkFields) {
     const Base base = MakeBase();
-    const uint32_t bodySize = static_cast<uint32_t>(base.spec.body.size());
+    const uint32_t bodySize = static_cast<uint32_t>(base.layout.body.size());
     const std::string report = Report(kBaseReport);
     const std::string reportPrefix = "Number of embedded items: ";
     const std::string sizeLine = "\r\nSize of embedded files: ";
@@ -266,7 +266,7 @@ TEST_F(HostileInputTest, ChunkFields) {
     };
     std::vector<HostileCase> cases;
     for (const Field& field : fields) {
-        std::vector<uint32_t> values = ValuesAround(WordAt(base.spec.body, base.chunk + field.offset));
+        std::vector<uint32_t> values = ValuesAround(WordAt(base.layout.body, base.chunk + field.offset));
         for (uint32_t extra : {bodySize, bodySize + 1, 65534u, 65535u, 0x0FFFFFFFu, 0x10000000u, 0x10000001u}) values.push_back(extra);
         for (uint32_t value : values) {
             const std::vector<std::string> expected = field.expected(value);
@@ -294,9 +294,9 @@ TEST_F(HostileInputTest, ChunkFields) {
 TEST_F(HostileInputTest, EveryTruncationOfTheBody) {
     const Base base = MakeBase();
     std::vector<HostileCase> cases;
-    for (size_t length = 0; length <= base.spec.body.size(); ++length) {
-        MapSpec spec = base.spec;
-        spec.body.resize(length);
+    for (size_t length = 0; length <= base.layout.body.size(); ++length) {
+        MapLayout layout = base.layout;
+        layout.body.resize(length);
         std::vector<std::string> expected;
         if (length == 0) {
             expected = {kOutOfMemory};
@@ -307,16 +307,16 @@ TEST_F(HostileInputTest, EveryTruncationOfTheBody) {
         } else {
             expected = {Report(kBaseReport)};
         }
-        cases.push_back({"body cut to " + std::to_string(length), BuildMap(spec), {{expected}, length == 0 ? 1 : 2}});
+        cases.push_back({"body cut to " + std::to_string(length), BuildMap(layout), {{expected}, length == 0 ? 1 : 2}});
     }
     RunAll(cases);
 }
 
 TEST_F(HostileInputTest, LongestStringsAndCountsBeyondTheBody) {
     auto mapOf = [](const ItemsChunk& chunk) {
-        MapSpec spec;
-        spec.body = BodyWithChunk(BuildItemsChunk(chunk));
-        return BuildMap(spec);
+        MapLayout layout;
+        layout.body = BodyWithChunk(BuildItemsChunk(chunk));
+        return BuildMap(layout);
     };
     ItemsChunk longest;
     longest.items = {{std::string(65534, 'x'), 11, std::string(65534, 'y')}, {std::string(65534, 'x'), 11, ""}};

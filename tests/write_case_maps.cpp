@@ -44,9 +44,9 @@ RunCase ShortFullReport() {
     ItemsChunk chunk;
     for (int i = 0; i < 12; ++i) chunk.items.push_back({std::string(511, 'x'), 11, std::string(511, 'y')});
     chunk.embeddedSize = 1;
-    MapSpec spec;
-    spec.body = BodyWithChunk(BuildItemsChunk(chunk));
-    return {"report filled by back-references", BuildMap(spec), {}, 3};
+    MapLayout layout;
+    layout.body = BodyWithChunk(BuildItemsChunk(chunk));
+    return {"report filled by back-references", BuildMap(layout), {}, 3};
 }
 
 }  // namespace

@@ -25,28 +25,28 @@ void PutString(Bytes& out, const std::string& text) {
     PutBytes(out, text);
 }
 
-HeaderOffsets OffsetsOf(const MapSpec& spec) {
+HeaderOffsets OffsetsOf(const MapLayout& layout) {
     const size_t userDataSize = 13;
-    const size_t bodySize = 17 + spec.userData.size() + 8;
+    const size_t bodySize = 17 + layout.userData.size() + 8;
     return {userDataSize, bodySize, bodySize + 4, bodySize + 8};
 }
 
-Bytes BuildMap(const MapSpec& spec) {
+Bytes BuildMap(const MapLayout& layout) {
     Bytes out;
-    PutBytes(out, spec.magic);
-    out.push_back(static_cast<uint8_t>(spec.formatVersion));
-    out.push_back(static_cast<uint8_t>(spec.formatVersion >> 8));
-    out.insert(out.end(), spec.format, spec.format + 4);
-    PutU32(out, spec.classId);
-    PutU32(out, spec.userDataSize.value_or(static_cast<uint32_t>(spec.userData.size())));
-    out.insert(out.end(), spec.userData.begin(), spec.userData.end());
+    PutBytes(out, layout.magic);
+    out.push_back(static_cast<uint8_t>(layout.formatVersion));
+    out.push_back(static_cast<uint8_t>(layout.formatVersion >> 8));
+    out.insert(out.end(), layout.format, layout.format + 4);
+    PutU32(out, layout.classId);
+    PutU32(out, layout.userDataSize.value_or(static_cast<uint32_t>(layout.userData.size())));
+    out.insert(out.end(), layout.userData.begin(), layout.userData.end());
     PutU32(out, 0);  // the two words behind the user data
     PutU32(out, 0);
-    const Bytes compressed = spec.compressedBody.value_or(Compress(spec.body));
-    PutU32(out, spec.bodySize.value_or(static_cast<uint32_t>(spec.body.size())));
-    PutU32(out, spec.compressedSize.value_or(static_cast<uint32_t>(compressed.size())));
+    const Bytes compressed = layout.compressedBody.value_or(Compress(layout.body));
+    PutU32(out, layout.bodySize.value_or(static_cast<uint32_t>(layout.body.size())));
+    PutU32(out, layout.compressedSize.value_or(static_cast<uint32_t>(compressed.size())));
     out.insert(out.end(), compressed.begin(), compressed.end());
-    out.insert(out.end(), spec.trailing.begin(), spec.trailing.end());
+    out.insert(out.end(), layout.trailing.begin(), layout.trailing.end());
     return out;
 }
 
@@ -117,8 +117,8 @@ Bytes SampleMap() {
         {"Items\\Blocks\\Loop.Item.Gbx", 10003, "Zoë"},
     };
     chunk.embeddedSize = 123456;
-    MapSpec spec;
-    spec.userData = Bytes(40, 0x2A);
-    spec.body = BodyWithChunk(BuildItemsChunk(chunk));
-    return BuildMap(spec);
+    MapLayout layout;
+    layout.userData = Bytes(40, 0x2A);
+    layout.body = BodyWithChunk(BuildItemsChunk(chunk));
+    return BuildMap(layout);
 }

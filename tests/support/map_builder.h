@@ -9,7 +9,7 @@
 
 using Bytes = std::vector<uint8_t>;
 
-struct MapSpec {
+struct MapLayout {
     std::string magic = "GBX";
     uint16_t formatVersion = 6;
     uint8_t format[4] = {'B', 'U', 'C', 'R'};  // the third byte is the body compression byte
@@ -24,13 +24,13 @@ struct MapSpec {
 };
 
 Bytes Compress(const Bytes& body);
-Bytes BuildMap(const MapSpec& spec);
+Bytes BuildMap(const MapLayout& layout);
 
-// Offsets of the header's size fields in a map built without overrides from a spec with this user data.
+// Offsets of the header's size fields in a map built without overrides from a layout with this user data.
 struct HeaderOffsets {
     size_t userDataSize, bodySize, compressedSize, body;
 };
-HeaderOffsets OffsetsOf(const MapSpec& spec);
+HeaderOffsets OffsetsOf(const MapLayout& layout);
 
 void PutU32(Bytes& out, uint32_t value);
 void PutBytes(Bytes& out, const std::string& text);

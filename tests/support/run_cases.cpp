@@ -20,11 +20,11 @@ Bytes WithWord(Bytes bytes, size_t offset, uint32_t value) {
     return bytes;
 }
 
-MapSpec SpecWithBody(const Bytes& body) {
-    MapSpec spec;
-    spec.userData = Bytes(10, 0x11);
-    spec.body = body;
-    return spec;
+MapLayout SpecWithBody(const Bytes& body) {
+    MapLayout layout;
+    layout.userData = Bytes(10, 0x11);
+    layout.body = body;
+    return layout;
 }
 
 Bytes MapWithBody(const Bytes& body) { return BuildMap(SpecWithBody(body)); }
@@ -53,11 +53,11 @@ Bytes ChunkWithRawItems(uint32_t version, uint32_t count, const Bytes& items) {
 }
 
 std::vector<RunCase> LoaderCases() {
-    MapSpec spec = SpecWithBody(BodyWithChunk(BuildItemsChunk(TwoItems())));
-    const Bytes good = BuildMap(spec);
-    const HeaderOffsets at = OffsetsOf(spec);
-    auto with = [&](const std::function<void(MapSpec&)>& change) {
-        MapSpec changed = spec;
+    MapLayout layout = SpecWithBody(BodyWithChunk(BuildItemsChunk(TwoItems())));
+    const Bytes good = BuildMap(layout);
+    const HeaderOffsets at = OffsetsOf(layout);
+    auto with = [&](const std::function<void(MapLayout&)>& change) {
+        MapLayout changed = layout;
         change(changed);
         return BuildMap(changed);
     };
@@ -65,14 +65,14 @@ std::vector<RunCase> LoaderCases() {
     std::vector<RunCase> cases = {
         {"empty file", {}, {Warning(kFormatError)}, 1},
         {"two bytes", Cut(good, 2), {Warning(kFormatError)}, 1},
-        {"wrong magic", with([](MapSpec& s) { s.magic = "GBx"; }), {Warning(kFormatError)}, 1},
+        {"wrong magic", with([](MapLayout& s) { s.magic = "GBx"; }), {Warning(kFormatError)}, 1},
         {"magic alone", Cut(good, 3), {Warning(kReadError)}, 1},
         {"format bytes cut", Cut(good, 8), {Warning(kReadError)}, 1},
-        {"uncompressed body", with([](MapSpec& s) { s.format[2] = 'U'; }), {Warning("Uncompressed maps not supported.")}, 1},
-        {"uncompressed, nothing behind", Cut(with([](MapSpec& s) { s.format[2] = 'U'; }), 9),
+        {"uncompressed body", with([](MapLayout& s) { s.format[2] = 'U'; }), {Warning("Uncompressed maps not supported.")}, 1},
+        {"uncompressed, nothing behind", Cut(with([](MapLayout& s) { s.format[2] = 'U'; }), 9),
          {Warning("Uncompressed maps not supported.")}, 1},
         {"class id cut", Cut(good, 12), {Warning(kReadError)}, 1},
-        {"unknown class", with([](MapSpec& s) { s.classId = 0x03043001; }), {Warning(kFormatError)}, 1},
+        {"unknown class", with([](MapLayout& s) { s.classId = 0x03043001; }), {Warning(kFormatError)}, 1},
         {"user data size cut", Cut(good, 16), {Warning(kReadError)}, 1},
         {"seek before the start", WithWord(good, at.userDataSize, 0xFFFFFF00u), {Warning(kReadError)}, 1},
         {"body size cut", Cut(good, at.bodySize + 2), {Warning(kReadError)}, 1},
@@ -84,21 +84,21 @@ std::vector<RunCase> LoaderCases() {
         {"compressed size equals the file size", WithWord(good, at.compressedSize, static_cast<uint32_t>(good.size())),
          {Warning(kReadError)}, 3},
         {"compressed body cut", Cut(good, good.size() - 1), {Warning(kReadError)}, 3},
-        {"body size one too large", with([](MapSpec& s) { s.bodySize = static_cast<uint32_t>(s.body.size() + 1); }),
+        {"body size one too large", with([](MapLayout& s) { s.bodySize = static_cast<uint32_t>(s.body.size() + 1); }),
          {Warning("Could not decompress file body.")}, 3},
-        {"body size one too small", with([](MapSpec& s) { s.bodySize = static_cast<uint32_t>(s.body.size() - 1); }),
+        {"body size one too small", with([](MapLayout& s) { s.bodySize = static_cast<uint32_t>(s.body.size() - 1); }),
          {Warning("Could not decompress file body.")}, 3},
-        {"garbage inside the compressed size", with([](MapSpec& s) {
+        {"garbage inside the compressed size", with([](MapLayout& s) {
              Bytes compressed = Compress(s.body);
              compressed.push_back(0);
              s.compressedBody = compressed;
          }),
          {Warning("Could not decompress file body.")}, 3},
-        {"not LZO at all", with([](MapSpec& s) { s.compressedBody = Bytes(64, 0xEE); }),
+        {"not LZO at all", with([](MapLayout& s) { s.compressedBody = Bytes(64, 0xEE); }),
          {Warning("Could not decompress file body.")}, 3},
-        {"bytes behind the compressed body are ignored", with([](MapSpec& s) { s.trailing = Bytes(7, 0xAB); }),
+        {"bytes behind the compressed body are ignored", with([](MapLayout& s) { s.trailing = Bytes(7, 0xAB); }),
          {Information(kTwoItemsReport)}, 3},
-        {"format version and format bytes not examined", with([](MapSpec& s) {
+        {"format version and format bytes not examined", with([](MapLayout& s) {
              s.formatVersion = 0xFFFF;
              s.format[0] = 0;
              s.format[1] = 'U';
@@ -108,7 +108,7 @@ std::vector<RunCase> LoaderCases() {
          {Information(kTwoItemsReport)}, 3},
     };
     for (uint32_t classId : {0x03043000u, 0x24003000u, 0x21080000u}) {
-        cases.push_back({"class " + std::to_string(classId), with([=](MapSpec& s) { s.classId = classId; }),
+        cases.push_back({"class " + std::to_string(classId), with([=](MapLayout& s) { s.classId = classId; }),
                          {Information(kTwoItemsReport)}, 3});
     }
     return cases;
