@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,13 +19,6 @@ struct Output {
     std::string err;
     int exitCode;
 };
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class CliTest : public ::testing::Test {
   protected:
@@ -54,7 +45,7 @@ class CliTest : public ::testing::Test {
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        return {Slurp(out), Slurp(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+        return {ReadWholeFile(out), ReadWholeFile(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
     }
 
     static std::string WriteMap(const std::string& name, const Bytes& bytes) {
@@ -105,7 +96,7 @@ TEST_F(CliTest, EveryMapCaseShowsItsMessages) {
 }
 
 TEST_F(CliTest, ShippedSampleShowsItsReport) {
-    const std::string shipped = Slurp(SAMPLE_MAP);
+    const std::string shipped = ReadWholeFile(SAMPLE_MAP);
     EXPECT_EQ(Bytes(shipped.begin(), shipped.end()), SampleMap()) << "regenerate it with make_sample";
     ExpectOutput(Run({SAMPLE_MAP}), {Lines(SampleReport()), "", 0}, "sample");
 }

@@ -3,6 +3,8 @@
 #include <lzo/lzo1x.h>
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 Bytes Compress(const Bytes& body) {
     if (lzo_init() != LZO_E_OK) return {};
@@ -106,6 +108,13 @@ bool WriteFile(const std::string& path, const Bytes& bytes) {
     if (!file) return false;
     const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return fclose(file) == 0 && written;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 Bytes SampleMap() {

@@ -66,6 +66,7 @@ Bytes BuildItemsChunk(const ItemsChunk& chunk);
 Bytes BodyWithChunk(const Bytes& chunk);
 
 bool WriteFile(const std::string& path, const Bytes& bytes);
+std::string ReadWholeFile(const std::string& path);  // empty when it cannot be read
 
 // The map that ships as the project's sample.
 Bytes SampleMap();

@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -169,13 +168,6 @@ std::vector<Call> TracedCalls(const std::string& trace, DWORD threadId) {
     return calls;
 }
 
-std::string ReadWhole(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class MessageBoxTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -208,7 +200,7 @@ class MessageBoxTest : public ::testing::Test {
     // Starts Tallyglass.exe with the command line `"<exe>"` + `tail`, reads and closes each box it shows.
     static ProgramRun RunTallyglass(const std::wstring& tail) {
         ProgramRun run = {};
-        const size_t traceStart = ReadWhole(tracePath).size();
+        const size_t traceStart = ReadWholeFile(Narrow(tracePath)).size();
         std::wstring commandLine = L"\"" + WindowsPath(TALLYGLASS_EXE) + L"\"" + tail;
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
@@ -235,7 +227,7 @@ class MessageBoxTest : public ::testing::Test {
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        run.calls = TracedCalls(ReadWhole(tracePath).substr(traceStart), process.dwThreadId);
+        run.calls = TracedCalls(ReadWholeFile(Narrow(tracePath)).substr(traceStart), process.dwThreadId);
         return run;
     }
 
