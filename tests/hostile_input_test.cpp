@@ -38,11 +38,6 @@ uint32_t WordAt(const Bytes& bytes, size_t offset) {
     return value;
 }
 
-Bytes WithWord(Bytes bytes, size_t offset, uint32_t value) {
-    for (size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-    return bytes;
-}
-
 // The value itself, its neighbours and the edges of 32 bits, without repeats.
 std::vector<uint32_t> ValuesAround(uint32_t value) {
     std::vector<uint32_t> values(std::begin(kEdgeValues), std::end(kEdgeValues));

@@ -27,6 +27,11 @@ void PutString(Bytes& out, const std::string& text) {
     PutBytes(out, text);
 }
 
+Bytes WithWord(Bytes bytes, size_t offset, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    return bytes;
+}
+
 HeaderOffsets OffsetsOf(const MapLayout& layout) {
     const size_t userDataSize = 13;
     const size_t bodySize = 17 + layout.userData.size() + 8;

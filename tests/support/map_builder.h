@@ -36,6 +36,9 @@ void PutU32(Bytes& out, uint32_t value);
 void PutBytes(Bytes& out, const std::string& text);
 void PutString(Bytes& out, const std::string& text);  // 32-bit length and the bytes
 
+// A copy of `bytes` with the little-endian word at `offset` replaced.
+Bytes WithWord(Bytes bytes, size_t offset, uint32_t value);
+
 // Writes lookback strings as a real file does: the lookback version before the first one, a string the
 // first time it appears (flag 0x40000000) and a back-reference after that.
 struct LookbackWriter {

@@ -15,11 +15,6 @@ Bytes Cut(Bytes bytes, size_t size) {
     return bytes;
 }
 
-Bytes WithWord(Bytes bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
-    return bytes;
-}
-
 MapLayout SpecWithBody(const Bytes& body) {
     MapLayout layout;
     layout.userData = Bytes(10, 0x11);
