@@ -3,39 +3,28 @@
 # Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh windows
 # A font with CJK characters, which Wine's dialog font borrows from for the sample's item names.
-scripts/install-deps.sh x11-apps imagemagick fonts-wqy-microhei
+scripts/install-deps.sh all x11-apps imagemagick fonts-wqy-microhei
 convert=/usr/bin/convert  # ImageMagick's, whatever else is first on the PATH
-
-exe=build/windows64/Tallyglass.exe
-if [ ! -f "$exe" ]; then
-  cmake --preset windows64 >/dev/null
-  cmake --build --preset windows64 --target tallyglass
-fi
+cmake --preset windows64 >/dev/null && cmake --build --preset windows64 --target tallyglass >/dev/null
 
 prefix=$PWD/build/windows64/wine-screenshot
 source tests/windows/xvfb.sh
 StartXvfb "$prefix" 1024x768x24
 work=$(mktemp -d)
 trap 'StopXvfb; rm -rf "$work"' EXIT
-if [ ! -f "$prefix/.desktop" ]; then
-  tests/windows/wine-run.sh "$prefix" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-    /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
-fi
+tests/windows/wine-run.sh "$prefix" wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+  /v Tahoma /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null
 UseVirtualDesktop "$prefix"
-
-tests/windows/wine-run.sh "$prefix" "$exe" "$PWD/samples/Sample.Map.Gbx" &
-# The desktop is one plain colour: trimmed away, what remains is the box.
+tests/windows/wine-run.sh "$prefix" wine64 build/windows64/Tallyglass.exe "$PWD/samples/Sample.Map.Gbx" &
+# The desktop is one plain colour: trimmed away, what remains is the box, once it is drawn.
 for _ in $(seq 60); do
   sleep 1
   xwd -root -silent >"$work/screen.xwd"
   "$convert" "xwd:$work/screen.xwd" -trim +repage "$work/box.png"
-  size=$("$convert" "$work/box.png" -format '%w %h' info:)
-  read -r width height <<<"$size"
+  read -r width height <<<"$("$convert" "$work/box.png" -format '%w %h' info:)"
   if [ "$width" -gt 200 ] && [ "$height" -gt 100 ] && [ "$width" -lt 1024 ]; then
-    sleep 1  # the box is drawn: capture it once more, complete
-    xwd -root -silent >"$work/screen.xwd"
+    sleep 1 && xwd -root -silent >"$work/screen.xwd"
     "$convert" "xwd:$work/screen.xwd" -trim +repage -strip docs/report-box.png
     echo "docs/report-box.png: $("$convert" docs/report-box.png -format '%w x %h' info:)"
     exit 0

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "map_builder.h"
+#include "map_file.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "map_builder.h"
+#include "map_file.h"
 
 namespace {
 

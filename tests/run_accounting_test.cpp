@@ -1,5 +1,5 @@
-// Whole runs in-process against the Linux layer's accounting: the messages in their order, then the release
-// of the MapBody, the compressed buffer and the file (whichever are held), with nothing left behind.
+// Whole runs in this process against the Linux layer's trace: each case's messages in their order, what it
+// holds when the last one shows (and so releases afterwards), and the rules every run keeps.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,19 +7,10 @@
 #include <vector>
 
 #include "body_cursor.h"
-#include "entry.h"
 #include "platform_trace.h"
-#include "run_cases.h"
-#include "utf.h"
+#include "run_check.h"
 
 namespace {
-
-std::vector<std::string> TracedRun(const std::string& path) {
-    std::u16string tail = Utf8ToUtf16(path.data(), path.size());
-    PlatformTraceBegin();
-    EXPECT_EQ(wWinMain(nullptr, nullptr, tail.data(), 0), 0);
-    return PlatformTraceEnd();
-}
 
 std::string TempMap(const Bytes& bytes) {
     // Tests may run in parallel processes: one file per test.
@@ -29,39 +20,14 @@ std::string TempMap(const Bytes& bytes) {
     return path;
 }
 
-// Checks one run's trace: the messages, then exactly the `held` releases in order, and nothing left open.
-void ExpectRun(const std::vector<std::string>& trace, const std::vector<Message>& messages, int held,
-               const std::string& name) {
-    std::vector<std::string> shown, allocations;
-    size_t afterLastMessage = 0;
-    for (size_t i = 0; i < trace.size(); ++i) {
-        if (trace[i].rfind("MessageBoxW ", 0) == 0) {
-            shown.push_back(trace[i]);
-            afterLastMessage = i + 1;
-        } else if (trace[i].rfind("GlobalAlloc ", 0) == 0) {
-            allocations.push_back(trace[i].substr(strlen("GlobalAlloc ")));
-        }
-    }
-    std::vector<std::string> expectedShown;
-    for (const Message& m : messages) {
-        expectedShown.push_back(std::string("MessageBoxW ") + (m.information ? "0x40" : "0x30") + " Tallyglass|" + m.text);
-    }
-    EXPECT_EQ(shown, expectedShown) << name;
-
-    std::vector<std::string> releases(trace.begin() + static_cast<long>(afterLastMessage), trace.end());
-    std::vector<std::string> expectedReleases;
-    if (held >= 3) expectedReleases.push_back("GlobalFree " + allocations.at(1));
-    if (held >= 2) expectedReleases.push_back("GlobalFree " + allocations.at(0));
-    if (held >= 1) expectedReleases.push_back("CloseHandle");
-    EXPECT_EQ(releases, expectedReleases) << name;
-
-    const PlatformCounts counts = PlatformCurrentCounts();
-    EXPECT_EQ(counts.openFiles, 0) << name;
-    EXPECT_EQ(counts.liveBlocks, 0) << name;
+void ExpectRun(const RunRecord& run, const std::vector<Message>& messages, int held, const std::string& name) {
+    EXPECT_EQ(run.broken, "") << name;
+    EXPECT_EQ(run.messages, messages) << name;
+    EXPECT_EQ(run.held, held) << name;
 }
 
 TEST(RunAccountingTest, EveryCaseReleasesWhatItHeldInOrder) {
-    for (const RunCase& c : MapRunCases()) ExpectRun(TracedRun(TempMap(c.map)), c.messages, c.held, c.name);
+    for (const RunCase& c : MapRunCases()) ExpectRun(TracedRun(TempMap(c.map).c_str()), c.messages, c.held, c.name);
 }
 
 TEST(RunAccountingTest, RefusedAllocations) {
@@ -72,22 +38,19 @@ TEST(RunAccountingTest, RefusedAllocations) {
         int held;
     };
     // The compressed buffer, the MapBody, then the temporary block of the first string.
-    const Case cases[] = {{1, "Out of memory.", 1}, {2, "Out of memory.", 2}, {3, "Error while reading input file.", 3}};
+    const Case cases[] = {{1, kOutOfMemory, 1}, {2, kOutOfMemory, 2}, {3, kReadError, 3}};
     for (const Case& c : cases) {
         PlatformFailAllocation(c.failing);
-        ExpectRun(TracedRun(path), {{false, c.message}}, c.held, c.message);
+        ExpectRun(TracedRun(path.c_str()), {Warning(c.message)}, c.held, c.message);
         PlatformFailAllocation(0);
     }
 }
 
 TEST(RunAccountingTest, NothingIsAcquiredBeforeTheFileIsFound) {
-    EXPECT_EQ(TracedRun(""), std::vector<std::string>{"MessageBoxW 0x30 Tallyglass|Usage: Tallyglass.exe <Map.Gbx>"});
-    EXPECT_EQ(TracedRun("/nonexistent/x.Gbx"), std::vector<std::string>{"MessageBoxW 0x30 Tallyglass|File not found."});
-    EXPECT_EQ(TracedRun(testing::TempDir()),
-              std::vector<std::string>{"MessageBoxW 0x30 Tallyglass|Could not open input file."});
-    PlatformTraceBegin();
-    EXPECT_EQ(wWinMain(nullptr, nullptr, nullptr, 0), 0);
-    EXPECT_EQ(PlatformTraceEnd().size(), 1u);
+    ExpectRun(TracedRun(nullptr), {Warning(kUsage)}, 0, "no tail");
+    ExpectRun(TracedRun(""), {Warning(kUsage)}, 0, "empty tail");
+    ExpectRun(TracedRun("/nonexistent/x.Gbx"), {Warning(kNotFound)}, 0, "missing file");
+    ExpectRun(TracedRun(testing::TempDir().c_str()), {Warning(kCannotOpen)}, 0, "directory");
 }
 
 TEST(RunAccountingTest, RefusedStringBlockEmptiesTheField) {

@@ -1,4 +1,4 @@
-// Linux platform layer: POSIX files, the C heap and stdio standing in for the Windows calls of the logic.
+// Linux platform layer: POSIX files, the C heap and the standard streams standing in for the Windows calls.
 #include "platform.h"
 
 #include <fcntl.h>
@@ -6,14 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
-#include "platform_trace.h"
 #include "utf.h"
 
 namespace {
@@ -30,15 +27,6 @@ struct alignas(16) BlockHeader {
 
 // Blocks up to this size come from malloc and are cleared here; the strings of a map are below it.
 const SIZE_T kSmallBlock = 64 * 1024;
-
-PlatformCounts counts = {0, 0};
-bool tracing = false;
-std::vector<std::string> trace;
-unsigned allocationsUntilFailure = 0;
-
-// Callers test `tracing` first, so that an untraced run never builds the line: GlobalAlloc and GlobalFree
-// run once per new string of an item list.
-void Record(const std::string& line) { trace.push_back(line); }
 
 size_t WideLength(LPCWSTR text) {
     size_t n = 0;
@@ -83,10 +71,7 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
-    FileRecord* record = new FileRecord{fd};
-    ++counts.openFiles;
-    if (tracing) Record("CreateFileW");
-    return record;
+    return new FileRecord{fd};
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
@@ -128,25 +113,19 @@ BOOL CloseHandle(HANDLE object) {
     FileRecord* record = static_cast<FileRecord*>(object);
     const bool closed = close(record->fd) == 0;
     delete record;
-    --counts.openFiles;
-    if (tracing) Record("CloseHandle");
     return closed ? TRUE : FALSE;
 }
 
 HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
-    if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) return nullptr;
     if (bytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
-    // glibc's calloc skips the allocator's per-thread cache, which made the temporary block of every string
-    // read cost more than the rest of the read; small blocks are cleared by hand instead. Large ones keep
-    // calloc, whose fresh pages are zero already and are not touched until used.
-    // (Only the bytes are cleared: the compiler turns a malloc and a memset of the same size into calloc.)
+    // Small blocks are cleared by hand: glibc's calloc skips the per-thread cache, and every string read takes
+    // a block. Large ones come from calloc, whose fresh pages are zero already and untouched until used. Only
+    // the bytes are cleared, since a malloc and a memset of the same size would be turned into calloc.
     const bool small = bytes <= kSmallBlock;
     void* memory = small ? malloc(sizeof(BlockHeader) + bytes) : calloc(1, sizeof(BlockHeader) + bytes);
     if (!memory) return nullptr;
     BlockHeader* header = new (memory) BlockHeader{bytes, 0};
     if (small) memset(header + 1, 0, bytes);
-    ++counts.liveBlocks;
-    if (tracing) Record("GlobalAlloc " + std::to_string(bytes));
     return header;
 }
 
@@ -168,10 +147,7 @@ HGLOBAL GlobalHandle(LPCVOID memory) {
 }
 
 HGLOBAL GlobalFree(HGLOBAL block) {
-    BlockHeader* header = Header(block);
-    if (tracing) Record("GlobalFree " + std::to_string(header->size));
-    free(header);
-    --counts.liveBlocks;
+    free(block);
     return nullptr;
 }
 
@@ -186,14 +162,6 @@ int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, in
 }
 
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    if (tracing) {
-        char style[16];
-        snprintf(style, sizeof style, "0x%X", type);
-        const std::string title = caption ? Utf16ToUtf8(caption, WideLength(caption)) : std::string();
-        const std::string body = text ? Utf16ToUtf8(text, WideLength(text)) : std::string();
-        trace.push_back("MessageBoxW " + std::string(style) + " " + title + "|" + body);
-        return IDOK;
-    }
     if ((type & 0xF0u) == MB_ICONINFORMATION) {
         WriteAll(STDOUT_FILENO, MessageLines(text));
     } else {
@@ -218,19 +186,3 @@ BOOL PathFileExistsW(LPCWSTR path) {
     struct stat info;
     return stat(NarrowPath(path).c_str(), &info) == 0 ? TRUE : FALSE;
 }
-
-PlatformCounts PlatformCurrentCounts() { return counts; }
-
-void PlatformTraceBegin() {
-    trace.clear();
-    tracing = true;
-}
-
-std::vector<std::string> PlatformTraceEnd() {
-    tracing = false;
-    std::vector<std::string> recorded;
-    recorded.swap(trace);
-    return recorded;
-}
-
-void PlatformFailAllocation(unsigned n) { allocationsUntilFailure = n; }

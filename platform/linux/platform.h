@@ -49,6 +49,9 @@ typedef struct Overlapped* LPOVERLAPPED;
 #define MB_ICONINFORMATION 0x00000040u
 #define IDOK 1
 
+// C linkage, as the Windows API has.
+extern "C" {
+
 // Opens an existing file or directory for reading; a directory, like on Windows, cannot be opened.
 // Returns INVALID_HANDLE_VALUE on failure. Access, sharing and attributes are accepted but not enforced.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
@@ -86,3 +89,5 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 // Removes one pair of enclosing double quotes in place.
 BOOL PathUnquoteSpacesW(LPWSTR path);
 BOOL PathFileExistsW(LPCWSTR path);
+
+}  // extern "C"

@@ -4,25 +4,19 @@
 
 namespace {
 
-const char* const kReadError = "Error while reading input file.";
-const char* const kFormatError = "Invalid or unsupported file format.";
-
-Message Warning(const std::string& text) { return {false, text}; }
-Message Information(const std::string& text) { return {true, text}; }
-
 Bytes Cut(Bytes bytes, size_t size) {
     bytes.resize(size);
     return bytes;
 }
 
-MapLayout SpecWithBody(const Bytes& body) {
+MapLayout LayoutWithBody(const Bytes& body) {
     MapLayout layout;
     layout.userData = Bytes(10, 0x11);
     layout.body = body;
     return layout;
 }
 
-Bytes MapWithBody(const Bytes& body) { return BuildMap(SpecWithBody(body)); }
+Bytes MapWithBody(const Bytes& body) { return BuildMap(LayoutWithBody(body)); }
 
 Bytes MapWithChunk(const ItemsChunk& chunk) { return MapWithBody(BodyWithChunk(BuildItemsChunk(chunk))); }
 
@@ -32,8 +26,8 @@ ItemsChunk TwoItems() {
     chunk.embeddedSize = 2500;
     return chunk;
 }
-const char* const kTwoItemsReport =
-    "Number of embedded items: 2\r\nItems\\A.Item.Gbx (Ann)\r\nItems\\B.Item.Gbx\r\nSize of embedded files: 2.5 kB";
+const std::string kTwoItemsReport =
+    kReportHeading + std::string("2\r\nItems\\A.Item.Gbx (Ann)\r\nItems\\B.Item.Gbx") + kSizeLine + "2.5 kB";
 
 // The items chunk up to its item count, followed by `items` as they are.
 Bytes ChunkWithRawItems(uint32_t version, uint32_t count, const Bytes& items) {
@@ -48,7 +42,7 @@ Bytes ChunkWithRawItems(uint32_t version, uint32_t count, const Bytes& items) {
 }
 
 std::vector<RunCase> LoaderCases() {
-    MapLayout layout = SpecWithBody(BodyWithChunk(BuildItemsChunk(TwoItems())));
+    MapLayout layout = LayoutWithBody(BodyWithChunk(BuildItemsChunk(TwoItems())));
     const Bytes good = BuildMap(layout);
     const HeaderOffsets at = OffsetsOf(layout);
     auto with = [&](const std::function<void(MapLayout&)>& change) {
@@ -63,9 +57,9 @@ std::vector<RunCase> LoaderCases() {
         {"wrong magic", with([](MapLayout& s) { s.magic = "GBx"; }), {Warning(kFormatError)}, 1},
         {"magic alone", Cut(good, 3), {Warning(kReadError)}, 1},
         {"format bytes cut", Cut(good, 8), {Warning(kReadError)}, 1},
-        {"uncompressed body", with([](MapLayout& s) { s.format[2] = 'U'; }), {Warning("Uncompressed maps not supported.")}, 1},
+        {"uncompressed body", with([](MapLayout& s) { s.format[2] = 'U'; }), {Warning(kUncompressed)}, 1},
         {"uncompressed, nothing behind", Cut(with([](MapLayout& s) { s.format[2] = 'U'; }), 9),
-         {Warning("Uncompressed maps not supported.")}, 1},
+         {Warning(kUncompressed)}, 1},
         {"class id cut", Cut(good, 12), {Warning(kReadError)}, 1},
         {"unknown class", with([](MapLayout& s) { s.classId = 0x03043001; }), {Warning(kFormatError)}, 1},
         {"user data size cut", Cut(good, 16), {Warning(kReadError)}, 1},
@@ -74,23 +68,23 @@ std::vector<RunCase> LoaderCases() {
         {"compressed size cut", Cut(good, at.compressedSize + 3), {Warning(kReadError)}, 1},
         {"compressed size beyond the file", WithWord(good, at.compressedSize, static_cast<uint32_t>(good.size() + 1)),
          {Warning(kReadError)}, 1},
-        {"compressed size 0", WithWord(good, at.compressedSize, 0), {Warning("Out of memory.")}, 1},
-        {"body size 0", WithWord(good, at.bodySize, 0), {Warning("Out of memory.")}, 2},
+        {"compressed size 0", WithWord(good, at.compressedSize, 0), {Warning(kOutOfMemory)}, 1},
+        {"body size 0", WithWord(good, at.bodySize, 0), {Warning(kOutOfMemory)}, 2},
         {"compressed size equals the file size", WithWord(good, at.compressedSize, static_cast<uint32_t>(good.size())),
          {Warning(kReadError)}, 3},
         {"compressed body cut", Cut(good, good.size() - 1), {Warning(kReadError)}, 3},
         {"body size one too large", with([](MapLayout& s) { s.bodySize = static_cast<uint32_t>(s.body.size() + 1); }),
-         {Warning("Could not decompress file body.")}, 3},
+         {Warning(kDecompressError)}, 3},
         {"body size one too small", with([](MapLayout& s) { s.bodySize = static_cast<uint32_t>(s.body.size() - 1); }),
-         {Warning("Could not decompress file body.")}, 3},
+         {Warning(kDecompressError)}, 3},
         {"garbage inside the compressed size", with([](MapLayout& s) {
              Bytes compressed = Compress(s.body);
              compressed.push_back(0);
              s.compressedBody = compressed;
          }),
-         {Warning("Could not decompress file body.")}, 3},
+         {Warning(kDecompressError)}, 3},
         {"not LZO at all", with([](MapLayout& s) { s.compressedBody = Bytes(64, 0xEE); }),
-         {Warning("Could not decompress file body.")}, 3},
+         {Warning(kDecompressError)}, 3},
         {"bytes behind the compressed body are ignored", with([](MapLayout& s) { s.trailing = Bytes(7, 0xAB); }),
          {Information(kTwoItemsReport)}, 3},
         {"format version and format bytes not examined", with([](MapLayout& s) {
@@ -111,7 +105,7 @@ std::vector<RunCase> LoaderCases() {
 
 std::vector<RunCase> ReportCases() {
     const Message readError = Warning(kReadError);
-    const Message versionWarning = Warning("Unsupported chunk version.");
+    const Message versionWarning = Warning(kVersionWarning);
     auto chunkWith = [](const std::function<void(ItemsChunk&)>& change) {
         ItemsChunk chunk = TwoItems();
         change(chunk);
@@ -131,8 +125,8 @@ std::vector<RunCase> ReportCases() {
 
     std::vector<RunCase> cases = {
         {"report", MapWithChunk(TwoItems()), {Information(kTwoItemsReport)}, 3},
-        {"no items chunk", MapWithBody(Bytes(64, 7)), {Warning("Items chunk not found.")}, 3},
-        {"decoy alone", MapWithBody(BodyWithChunk(decoy)), {Warning("Items chunk not found.")}, 3},
+        {"no items chunk", MapWithBody(Bytes(64, 7)), {Warning(kNoChunk)}, 3},
+        {"decoy alone", MapWithBody(BodyWithChunk(decoy)), {Warning(kNoChunk)}, 3},
         {"decoy before the chunk", MapWithBody(BodyWithChunk(decoyFirst)), {Information(kTwoItemsReport)}, 3},
         {"chunk size 0", chunkWith([](ItemsChunk& c) { c.chunkSize = 0; }), {readError}, 3},
         {"chunk size above the body size", chunkWith([](ItemsChunk& c) { c.chunkSize = 100000; }), {readError}, 3},
@@ -154,17 +148,17 @@ std::vector<RunCase> ReportCases() {
              c.items.clear();
              c.embeddedSize = 0;
          }),
-         {Information("Number of embedded items: 0")}, 3},
+         {Information(kReportHeading + std::string("0"))}, 3},
         {"no items, a size", chunkWith([](ItemsChunk& c) {
              c.items.clear();
              c.embeddedSize = 1;
          }),
-         {Information("Number of embedded items: 0\r\nSize of embedded files: 1 bytes")}, 3},
+         {Information(kReportHeading + std::string("0") + kSizeLine + "1 bytes")}, 3},
         {"empty identifier", chunkWith([](ItemsChunk& c) {
              c.items = {{"", 11, "Ann"}, {"", 11, ""}};
              c.embeddedSize = 0;
          }),
-         {Information("Number of embedded items: 2\r\n (Ann)\r\n")}, 3},
+         {Information(kReportHeading + std::string("2\r\n (Ann)\r\n"))}, 3},
         {"names, collections and back-references",
          chunkWith([](ItemsChunk& c) {
              c.items = {{"Caf\xC3\xA9.Item.Gbx", 11, "Zo\xC3\xAB"},
@@ -172,8 +166,9 @@ std::vector<RunCase> ReportCases() {
                         {"Caf\xC3\xA9.Item.Gbx", 42, "Zo\xC3\xAB"}};
              c.embeddedSize = 4294967295u;
          }),
-         {Information("Number of embedded items: 3\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n\xE6\x9C\xA8.Item.Gbx "
-                      "(\xF0\x9F\x8C\xB2)\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\nSize of embedded files: 4.3 GB")},
+         {Information(kReportHeading + std::string("3\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n\xE6\x9C\xA8.Item.Gbx "
+                                                   "(\xF0\x9F\x8C\xB2)\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)") +
+                      kSizeLine + "4.3 GB")},
          3},
     };
     // Words of the chunk header missing at the end of the body.
@@ -192,9 +187,9 @@ RunCase LongReport() {
     ItemsChunk chunk;
     for (int i = 0; i < 400; ++i) chunk.items.push_back({"Items\\Block" + std::to_string(i) + ".Item.Gbx", 11, ""});
     chunk.embeddedSize = 5;
-    std::string report = "Number of embedded items: 400";
+    std::string report = kReportHeading + std::string("400");
     for (const Item& item : chunk.items) report += "\r\n" + item.identifier;
-    report += "\r\nSize of embedded files: 5 bytes";
+    report += kSizeLine + std::string("5 bytes");
     report.resize(8191);
     return {"report cut at 8191 characters", MapWithChunk(chunk), {Information(report)}, 3};
 }
@@ -202,12 +197,12 @@ RunCase LongReport() {
 }  // namespace
 
 std::string SampleReport() {
-    return "Number of embedded items: 4\r\n"
-           "Items\\Blocks\\Ramp_Caf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n"
-           "Items\\Deco\\Sakura\xE6\x9C\xA8.Item.Gbx (Hana)\r\n"
-           "Items\\Signs\\Start.Item.Gbx\r\n"
-           "Items\\Blocks\\Loop.Item.Gbx (Zo\xC3\xAB)\r\n"
-           "Size of embedded files: 123.5 KB";
+    return kReportHeading + std::string("4\r\n"
+                                        "Items\\Blocks\\Ramp_Caf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n"
+                                        "Items\\Deco\\Sakura\xE6\x9C\xA8.Item.Gbx (Hana)\r\n"
+                                        "Items\\Signs\\Start.Item.Gbx\r\n"
+                                        "Items\\Blocks\\Loop.Item.Gbx (Zo\xC3\xAB)") +
+           kSizeLine + "123.5 KB";
 }
 
 std::vector<RunCase> MapRunCases() {

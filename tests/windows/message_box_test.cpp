@@ -253,13 +253,13 @@ void ExpectRun(const ProgramRun& run, const std::vector<Message>& expected, cons
     for (size_t i = 0; i < expected.size(); ++i) {
         const std::wstring text = Wide(expected[i].text);
         const Box& box = run.boxes[i];
-        EXPECT_EQ(box.caption, L"Tallyglass") << "box " << i;
+        EXPECT_EQ(box.caption, Wide(kCaption)) << "box " << i;
         EXPECT_EQ(box.text, text) << "box " << i;
         EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << "box " << i;
 
         const Call& call = run.calls[i];
         EXPECT_TRUE(call.ownerNull) << "box " << i;
-        EXPECT_EQ(call.caption, L"Tallyglass") << "box " << i;
+        EXPECT_EQ(call.caption, Wide(kCaption)) << "box " << i;
         EXPECT_EQ(call.style, expected[i].information ? 0x40u : 0x30u) << "box " << i;
         if (call.textCut) {
             EXPECT_FALSE(call.text.empty()) << "box " << i;
@@ -270,8 +270,8 @@ void ExpectRun(const ProgramRun& run, const std::vector<Message>& expected, cons
     }
 }
 
-const std::vector<Message> kUsage = {{false, "Usage: Tallyglass.exe <Map.Gbx>"}};
-const std::vector<Message> kNotFound = {{false, "File not found."}};
+const std::vector<Message> kUsageShown = {Warning(kUsage)};
+const std::vector<Message> kNotFoundShown = {Warning(kNotFound)};
 
 TEST_F(MessageBoxTest, EveryMapCaseShowsItsMessages) {
     int cut = 0;
@@ -287,23 +287,23 @@ TEST_F(MessageBoxTest, EveryMapCaseShowsItsMessages) {
 TEST_F(MessageBoxTest, CommandLineTail) {
     ASSERT_TRUE(CreateDirectoryW((dir + L"\\my maps").c_str(), nullptr));
     const std::wstring path = WriteMap(L"my maps\\A  B.Map.Gbx", SampleMap());
-    const std::vector<Message> report = {{true, SampleReport()}};
+    const std::vector<Message> report = {Information(SampleReport())};
     struct Case {
         const char* name;
         std::wstring tail;
         std::vector<Message> expected;
     };
     const Case cases[] = {
-        {"no argument", L"", kUsage},
-        {"blanks alone", L"   ", kUsage},
+        {"no argument", L"", kUsageShown},
+        {"blanks alone", L"   ", kUsageShown},
         {"shipped sample", L" " + WindowsPath(SAMPLE_MAP), report},
         {"whole tail is the path", L" " + path, report},
         {"quoted", L" \"" + path + L"\"", report},
         {"leading blanks and tabs skipped", L" \t  " + path, report},
-        {"quoted, then a second argument", L" \"" + path + L"\" x", kNotFound},
-        {"lone quote", L" \"", kNotFound},
-        {"missing file", L" " + dir + L"\\none.Map.Gbx", kNotFound},
-        {"directory", L" " + dir, {{false, "Could not open input file."}}},
+        {"quoted, then a second argument", L" \"" + path + L"\" x", kNotFoundShown},
+        {"lone quote", L" \"", kNotFoundShown},
+        {"missing file", L" " + dir + L"\\none.Map.Gbx", kNotFoundShown},
+        {"directory", L" " + dir, {Warning(kCannotOpen)}},
     };
     for (const Case& c : cases) ExpectRun(RunTallyglass(c.tail), c.expected, c.name);
 }
@@ -313,8 +313,8 @@ TEST_F(MessageBoxTest, TailIsCutAfter259Characters) {
     name += std::wstring(259 - name.size(), L'n');
     ASSERT_EQ(name.size(), 259u);
     WriteMap(name.substr(dir.size() + 1), SampleMap());
-    ExpectRun(RunTallyglass(L" " + name + L".Gbx"), {{true, SampleReport()}}, "cut to an existing file");
-    ExpectRun(RunTallyglass(L" " + name.substr(0, 258)), kNotFound, "one character short");
+    ExpectRun(RunTallyglass(L" " + name + L".Gbx"), {Information(SampleReport())}, "cut to an existing file");
+    ExpectRun(RunTallyglass(L" " + name.substr(0, 258)), kNotFoundShown, "one character short");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Like wine-run.sh, on a private Xvfb screen, so that message boxes are real windows that stay until closed.
 # The prefix is this script's alone: its Wine server and desktop end with the screen.
-# Usage: wine-x11-run.sh PREFIX PROGRAM [ARGUMENTS...]
+# Usage: wine-x11-run.sh PREFIX wine64|wine32 PROGRAM [ARGUMENTS...]
 set -euo pipefail
 here=$(dirname "$0")
 prefix=$1

@@ -29,8 +29,8 @@ UseVirtualDesktop() {
   local here
   here=$(dirname "${BASH_SOURCE[0]}")
   [ ! -f "$1/.desktop" ] || return 0
-  "$here/wine-run.sh" "$1" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-  "$here/wine-run.sh" "$1" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+  "$here/wine-run.sh" "$1" wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+  "$here/wine-run.sh" "$1" wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
   WINEPREFIX=$1 "$wineserver" -k 2>/dev/null || true  # the desktop starts anew with the setting
   touch "$1/.desktop"
 }

@@ -1,10 +1,12 @@
-// Writes real Gbx map files for tests: header fields of the test's choice and a body compressed with the
-// LZO library's own compressor, so every test goes through the real decompression.
+// Writes and reads Gbx map files for everything that is not the tool: tests, fuzz seeds, the benchmark and the
+// shipped sample. Bodies are compressed with the LZO library's own compressor, so every run goes through the
+// real decompression.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
@@ -35,15 +37,14 @@ HeaderOffsets OffsetsOf(const MapLayout& layout);
 void PutU32(Bytes& out, uint32_t value);
 void PutBytes(Bytes& out, const std::string& text);
 void PutString(Bytes& out, const std::string& text);  // 32-bit length and the bytes
-
-// A copy of `bytes` with the little-endian word at `offset` replaced.
-Bytes WithWord(Bytes bytes, size_t offset, uint32_t value);
+uint32_t WordAt(const Bytes& bytes, size_t offset);  // the little-endian word there
+Bytes WithWord(Bytes bytes, size_t offset, uint32_t value);  // a copy with that word replaced
 
 // Writes lookback strings as a real file does: the lookback version before the first one, a string the
 // first time it appears (flag 0x40000000) and a back-reference after that.
 struct LookbackWriter {
     bool versionWritten = false;
-    std::vector<std::string> remembered;
+    std::unordered_map<std::string, uint32_t> remembered;  // text -> its index, from 1
 };
 void PutLookbackString(Bytes& out, LookbackWriter& writer, const std::string& text);
 void PutLookbackValue(Bytes& out, LookbackWriter& writer, uint32_t value);  // a raw lookback value
@@ -65,8 +66,19 @@ struct ItemsChunk {
 // The chunk id, "PIKS" and the chunk's fields.
 Bytes BuildItemsChunk(const ItemsChunk& chunk);
 
-// A body with some unrelated bytes before and after the items chunk.
+// A body with a chunk before the items chunk and the end marker behind it, as in a real body.
 Bytes BodyWithChunk(const Bytes& chunk);
+
+// Where the tool finds a map's body sizes and compressed body: behind the user data, whose size + 8 is
+// taken as a signed skip. False when the file does not reach the two sizes.
+struct MapSizes {
+    uint32_t bodySize, compressedSize;
+    size_t compressedAt;
+};
+bool ReadMapSizes(const Bytes& file, MapSizes* sizes);
+
+// The body as the tool decompresses it; false when the sizes or the compressed body are not sound.
+bool DecompressBody(const Bytes& file, Bytes* body);
 
 bool WriteFile(const std::string& path, const Bytes& bytes);
 std::string ReadWholeFile(const std::string& path);  // empty when it cannot be read

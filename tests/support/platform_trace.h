@@ -1,5 +1,5 @@
-// Test-only view into the Linux platform layer: what is held right now, the order in which files, blocks and
-// message boxes come and go, and allocation failures on demand. The product never calls these.
+// Test builds of the Linux layer: linked with --wrap for its file, memory and message calls, they count what
+// is held, record what happens in order and refuse allocations on demand. The shipped tool links none of it.
 #pragma once
 
 #include <string>
@@ -12,9 +12,9 @@ struct PlatformCounts {
 
 PlatformCounts PlatformCurrentCounts();
 
-// From Begin to End every operation appends one line: "CreateFileW", "CloseHandle", "GlobalAlloc N",
+// From Begin to End every call appends one line: "CreateFileW", "CloseHandle", "GlobalAlloc N",
 // "GlobalFree N" (N the block's size) and "MessageBoxW 0xSTYLE caption|text" (text as UTF-8). While
-// recording, message boxes are recorded instead of printed.
+// recording, message boxes are recorded instead of shown.
 void PlatformTraceBegin();
 std::vector<std::string> PlatformTraceEnd();
 

@@ -1,4 +1,4 @@
-#include "map_builder.h"
+#include "map_file.h"
 
 #include <lzo/lzo1x.h>
 
@@ -25,6 +25,12 @@ void PutBytes(Bytes& out, const std::string& text) { out.insert(out.end(), text.
 void PutString(Bytes& out, const std::string& text) {
     PutU32(out, static_cast<uint32_t>(text.size()));
     PutBytes(out, text);
+}
+
+uint32_t WordAt(const Bytes& bytes, size_t offset) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < 4; ++i) value |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
+    return value;
 }
 
 Bytes WithWord(Bytes bytes, size_t offset, uint32_t value) {
@@ -67,12 +73,11 @@ void PutLookbackValue(Bytes& out, LookbackWriter& writer, uint32_t value) {
 
 void PutLookbackString(Bytes& out, LookbackWriter& writer, const std::string& text) {
     if (text.empty()) return PutLookbackValue(out, writer, 0xFFFFFFFFu);
-    for (size_t i = 0; i < writer.remembered.size(); ++i) {
-        if (writer.remembered[i] == text) return PutLookbackValue(out, writer, 0x40000000u + static_cast<uint32_t>(i + 1));
-    }
+    const auto known = writer.remembered.find(text);
+    if (known != writer.remembered.end()) return PutLookbackValue(out, writer, 0x40000000u + known->second);
     PutLookbackValue(out, writer, 0x40000000u);
     PutString(out, text);
-    writer.remembered.push_back(text);
+    writer.remembered.emplace(text, static_cast<uint32_t>(writer.remembered.size() + 1));
 }
 
 Bytes BuildItemsChunk(const ItemsChunk& chunk) {
@@ -98,7 +103,6 @@ Bytes BuildItemsChunk(const ItemsChunk& chunk) {
 
 Bytes BodyWithChunk(const Bytes& chunk) {
     Bytes body;
-    // Chunks before the items chunk, as in a real body: an id, "PIKS", a size and some content.
     PutU32(body, 0x0304301F);
     PutBytes(body, "PIKS");
     PutU32(body, 16);
@@ -106,6 +110,28 @@ Bytes BodyWithChunk(const Bytes& chunk) {
     body.insert(body.end(), chunk.begin(), chunk.end());
     PutU32(body, 0xFACADE01);  // the end-of-body marker
     return body;
+}
+
+bool ReadMapSizes(const Bytes& file, MapSizes* sizes) {
+    if (file.size() < 17) return false;
+    const int64_t at = 17 + static_cast<int32_t>(WordAt(file, 13) + 8u);
+    if (at < 0 || static_cast<uint64_t>(at) + 8 > file.size()) return false;
+    const size_t offset = static_cast<size_t>(at);
+    *sizes = {WordAt(file, offset), WordAt(file, offset + 4), offset + 8};
+    return true;
+}
+
+bool DecompressBody(const Bytes& file, Bytes* body) {
+    MapSizes sizes;
+    if (!ReadMapSizes(file, &sizes) || sizes.bodySize == 0 || sizes.compressedSize > file.size() - sizes.compressedAt ||
+        lzo_init() != LZO_E_OK) {
+        return false;
+    }
+    body->assign(sizes.bodySize, 0);
+    lzo_uint length = sizes.bodySize;
+    const int result = lzo1x_decompress_safe(file.data() + sizes.compressedAt, sizes.compressedSize, body->data(),
+                                             &length, nullptr);
+    return result == LZO_E_OK && length == sizes.bodySize;
 }
 
 bool WriteFile(const std::string& path, const Bytes& bytes) {
