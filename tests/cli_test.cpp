@@ -132,8 +132,20 @@ TEST_F(CliTest, CommandLineTail) {
         {"lone quote", {"\""}, kNotFoundShown},
         {"missing file", {dir + "/none.Map.Gbx"}, kNotFoundShown},
         {"directory", {dir}, Expected({Warning(kCannotOpen)})},
+        {"link to the map", {dir + "/link.Map.Gbx"}, report},
+        {"FIFO with no writer", {dir + "/fifo"}, Expected({Warning(kCannotOpen)})},
+        {"device", {"/dev/null"}, Expected({Warning(kCannotOpen)})},
     };
+    ASSERT_EQ(symlink(path.c_str(), (dir + "/link.Map.Gbx").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
     for (const Case& c : cases) ExpectOutput(Run(c.args), c.expected, c.name);
+}
+
+// A closed pipe ends nothing: the write fails quietly, the run goes on and ends with 0.
+TEST_F(CliTest, ClosedOutputs) {
+    ExpectOutput(Run({SAMPLE_MAP}, STDOUT_FILENO), {"", "", 0}, "report to a closed stdout");
+    ExpectOutput(Run({}, STDERR_FILENO), {"", "", 0}, "usage to a closed stderr");
+    ExpectOutput(Run({dir}, STDERR_FILENO), {"", "", 0}, "failure to a closed stderr");
 }
 
 TEST_F(CliTest, TailIsCutAfter259Characters) {

@@ -64,10 +64,11 @@ std::string MessageLines(LPCWSTR text) {
 }  // namespace
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-    const int fd = open(NarrowPath(fileName).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO with no writer would otherwise hold the open forever.
+    const int fd = open(NarrowPath(fileName).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }

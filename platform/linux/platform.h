@@ -52,8 +52,9 @@ typedef struct Overlapped* LPOVERLAPPED;
 // C linkage, as the Windows API has.
 extern "C" {
 
-// Opens an existing file or directory for reading; a directory, like on Windows, cannot be opened.
-// Returns INVALID_HANDLE_VALUE on failure. Access, sharing and attributes are accepted but not enforced.
+// Opens an existing regular file, or a link to one, for reading, and never blocks; anything else (a directory,
+// as on Windows, a FIFO, socket or device) cannot be opened. Returns INVALID_HANDLE_VALUE on failure. Access,
+// sharing and attributes are accepted but not enforced.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 
