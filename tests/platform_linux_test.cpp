@@ -13,7 +13,7 @@ namespace {
 
 std::u16string Wide(const char* utf8) { return Utf8ToUtf16(utf8, strlen(utf8)); }
 
-TEST(LinuxPlatformTest, Utf8ToUtf16ReplacesInvalidSequencesByMaximalSubpart) {
+TEST(LinuxPlatformTest, Utf8ToUtf16ReplacesInvalidSequencesAsMultiByteToWideChar) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -23,11 +23,12 @@ TEST(LinuxPlatformTest, Utf8ToUtf16ReplacesInvalidSequencesByMaximalSubpart) {
         {"ascii", "abc", u"abc"},
         {"two, three and four bytes", "\xC3\xA9\xE6\x9C\xA8\xF0\x9F\x8C\xB2", u"\u00E9\u6728\U0001F332"},
         {"lone continuation", "a\x80z", u"a\uFFFDz"},
-        {"truncated three-byte sequence", "\xE6\x9C", u"\uFFFD"},
         {"truncated sequence before ascii", "\xE6\x9Cz", u"\uFFFDz"},
-        {"overlong", "\xC0\xAF", u"\uFFFD\uFFFD"},
-        {"surrogate encoded", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"overlong C0", "\xC0\xAF", u"\uFFFD\uFFFD"},
+        {"overlong E0, second byte taken", "\xE0\x80\x80z", u"\uFFFD\uFFFDz"},
+        {"surrogate encoded, second byte taken", "\xED\xA0\x80", u"\uFFFD\uFFFD"},
+        {"beyond U+10FFFF, second byte taken", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"lead short of its bytes takes the rest", "a\xF0\x9Fz", u"a\uFFFD"},
         {"invalid lead", "\xFF", u"\uFFFD"},
     };
     for (const Case& c : cases) EXPECT_EQ(Utf8ToUtf16(c.bytes.data(), c.bytes.size()), c.units) << c.name;

@@ -44,30 +44,34 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
+// As MultiByteToWideChar(CP_UTF8, 0, ...) does under Wine, so that both builds show the same text: each
+// invalid sequence becomes one U+FFFD. A lead byte takes the byte after it if that is any continuation byte
+// (80..BF), even one outside the lead's range (E0 80, ED A0, F0 80, F4 90), and later continuation bytes only
+// while the sequence stays valid; a lead announcing more bytes than the input has left takes all the rest.
 std::u16string Utf8ToUtf16(const char* bytes, size_t count) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
     std::u16string out;
     out.reserve(count);
     size_t i = 0;
     while (i < count) {
-        const unsigned char lead = s[i];
+        const unsigned char lead = s[i++];
         const int more = ContinuationCount(lead);
-        if (more < 0) {
-            out += kReplacement;
-            ++i;
+        if (more <= 0) {
+            out += more == 0 ? static_cast<char16_t>(lead) : kReplacement;
             continue;
         }
-        char32_t c = more == 0 ? lead : (lead & (0x3F >> more));
-        size_t next = i + 1;
-        bool complete = true;
-        for (int k = 0; k < more; ++k, ++next) {
-            if (next >= count || !(k == 0 ? SecondByteFits(lead, s[next]) : (s[next] & 0xC0) == 0x80)) {
-                complete = false;
-                break;
-            }
-            c = (c << 6) | (s[next] & 0x3F);
+        if (count - i < static_cast<size_t>(more)) {
+            out += kReplacement;
+            break;
         }
-        if (!complete) {
+        const bool fits = SecondByteFits(lead, s[i]);
+        char32_t c = lead & (0x3F >> more);
+        int taken = 0;
+        while (taken < more && (s[i] & 0xC0) == 0x80 && (taken == 0 || fits)) {
+            c = (c << 6) | (s[i++] & 0x3F);
+            ++taken;
+        }
+        if (taken < more || !fits) {
             out += kReplacement;
         } else if (c >= 0x10000) {
             out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
@@ -75,7 +79,6 @@ std::u16string Utf8ToUtf16(const char* bytes, size_t count) {
         } else {
             out += static_cast<char16_t>(c);
         }
-        i = next;
     }
     return out;
 }

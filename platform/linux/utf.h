@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 conversions of the Linux layer. Both replace what cannot be converted with U+FFFD: an
-// invalid UTF-8 sequence by its maximal subpart (as Windows and the web platform do), a lone surrogate alone.
+// invalid UTF-8 sequence as MultiByteToWideChar does (see utf.cpp), a lone surrogate alone.
 #pragma once
 
 #include <string>
