@@ -170,6 +170,19 @@ std::vector<RunCase> ReportCases() {
                                                    "(\xF0\x9F\x8C\xB2)\r\nCaf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)") +
                       kSizeLine + "4.3 GB")},
          3},
+        {"malformed UTF-8 in names", chunkWith([](ItemsChunk& c) {
+             c.items = {{"A\xED\xA0\x80X", 11, "A\xE0\x80\x80X"},
+                        {"A\xF0\x80\x80\x80X", 11, "A\xF4\x90\x80\x80X"},
+                        {"A\xED\xA0X", 11, ""}};
+         }),
+         {Information("Number of embedded items: 3\r\nA\xEF\xBF\xBD\xEF\xBF\xBDX (A\xEF\xBF\xBD\xEF\xBF\xBDX)\r\n"
+                      "A\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDX (A\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDX)\r\n"
+                      "A\xEF\xBF\xBDX\r\nSize of embedded files: 2.5 kB")},
+         3},
+        // A lead byte short of its continuation bytes takes the terminator into its U+FFFD, which the report
+        // then drops as if it were the terminator.
+        {"names ending inside a sequence", chunkWith([](ItemsChunk& c) { c.items = {{"B\xF0\x9F", 11, "C\xE6"}}; }),
+         {Information("Number of embedded items: 1\r\nB (C)\r\nSize of embedded files: 2.5 kB")}, 3},
     };
     // Words of the chunk header missing at the end of the body.
     for (size_t words = 0; words <= 4; ++words) {
