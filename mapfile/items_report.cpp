@@ -43,7 +43,8 @@ void AppendUtf8(ReportText* report, const NarrowField* field) {
     // A NarrowField's 511 bytes never need more than 511 UTF-16 units, so the conversion always has room.
     WCHAR wide[kItemTextCapacity];
     const int units = MultiByteToWideChar(CP_UTF8, 0, field->text, -1, wide, kItemTextCapacity);
-    if (units > 1) AppendWide(report, wide, static_cast<unsigned>(units - 1));
+    // The count includes the terminator, unless a sequence cut short at the end took it into its U+FFFD.
+    if (units > 0) AppendWide(report, wide, static_cast<unsigned>(units) - (wide[units - 1] == 0 ? 1 : 0));
 }
 
 // 64 x 64 -> 128-bit product as two halves, portable to targets without a 128-bit integer type.
