@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Static checks of a built Tallyglass.exe, read with the mingw binutils: image kind, GUI subsystem, the embedded
-# manifest (execution level asInvoker, no UI access) and the imported DLLs (system DLLs only).
-# Usage: check-exe.sh OBJDUMP OBJCOPY EXE PE32|PE32+
+# manifest (well-formed; asInvoker, no UI access, Common Controls 6, DPI awareness, supported Windows versions)
+# and the imported DLLs (system DLLs only).
+# Usage: check-exe.sh OBJDUMP OBJCOPY EXE PE32|PE32+ VERSION
 set -uo pipefail
-objdump=$1 objcopy=$2 exe=$3 kind=$4
+objdump=$1 objcopy=$2 exe=$3 kind=$4 version=$5
 failures=0
 check() {  # check DESCRIPTION COMMAND...
   if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1"; failures=$((failures + 1)); fi
@@ -17,8 +18,10 @@ check "subsystem is 2, Windows GUI (found: $subsystem)" test "$subsystem" = 0000
 
 # The resource tree: type 24 (RT_MANIFEST) with the one name 1.
 resources=$(sed -n '/The .rsrc Resource Directory section/,/^$/p' <<<"$headers")
-check "resource type 24 (manifest) with ID 1" \
-  grep -Pzq 'Entry: ID: 0x000018[^\n]*\n[^\n]*Name Table[^\n]*\n[^\n]*Entry: ID: 0x000001,' <<<"$resources"
+resource() {  # resource TYPE-IN-HEX
+  grep -Pzq "Entry: ID: 0x0000$1[^\n]*\n[^\n]*Name Table[^\n]*\n[^\n]*Entry: ID: 0x000001," <<<"$resources"
+}
+check "resource type 24 (manifest) with ID 1" resource 18
 rsrc=$(mktemp)
 trap 'rm -f "$rsrc"' EXIT
 "$objcopy" -O binary --only-section=.rsrc "$exe" "$rsrc"
@@ -26,6 +29,27 @@ levels=$(grep -ao '<requestedExecutionLevel[^>]*>' "$rsrc")
 check "one requested execution level (found: $levels)" test "$(grep -c . <<<"$levels")" -eq 1
 check "execution level asInvoker" grep -q 'level="asInvoker"' <<<"$levels"
 check "no UI access" grep -q 'uiAccess="false"' <<<"$levels"
+# The manifest on one line, blanks squeezed, for the elements that span lines.
+manifest=$(LC_ALL=C grep -aPzo '(?s)<assembly .*</assembly>' "$rsrc" | tr -s '[:space:]\0' ' ')
+# Windows refuses to start a program whose manifest is not well-formed; Wine does not mind.
+check "manifest is well-formed XML" xmllint --noout - <<<"$manifest"
+check "manifest version $version.0" \
+  grep -qF "<assemblyIdentity type=\"win32\" name=\"Tallyglass\" version=\"$version.0\"/>" <<<"$manifest"
+cc6='<dependency> <dependentAssembly> <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls"'
+cc6+=' version="6.0.0.0" processorArchitecture="*" publicKeyToken="6595b64144ccf1df"'
+check "depends on Common Controls 6" grep -qF "$cc6" <<<"$manifest"
+settings=$(grep -o '<application xmlns="urn:schemas-microsoft-com:asm.v3"> <windowsSettings>.*</windowsSettings>' \
+           <<<"$manifest")
+ns=http://schemas.microsoft.com/SMI
+check "dpiAware true/pm" grep -qF "<dpiAware xmlns=\"$ns/2005/WindowsSettings\">true/pm</dpiAware>" <<<"$settings"
+check "dpiAwareness PerMonitorV2" \
+  grep -qF "<dpiAwareness xmlns=\"$ns/2016/WindowsSettings\">PerMonitorV2</dpiAwareness>" <<<"$settings"
+compatibility=$(grep -o '<compatibility xmlns="urn:schemas-microsoft-com:compatibility.v1">.*</compatibility>' \
+                <<<"$manifest")
+for os in 7:35138b9a-5d96-4fbd-8e2d-a2440225f93a 8:4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 \
+          8.1:1f676c76-80e1-4239-95bb-83d0f6d0da78 10/11:8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+  check "supports Windows ${os%%:*}" grep -qF "<supportedOS Id=\"{${os#*:}}\"/>" <<<"$compatibility"
+done
 
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort -f | tr '\n' ' ')
 others=$(tr ' ' '\n' <<<"$dlls" | grep -v -i -x -E 'kernel32\.dll|user32\.dll|shlwapi\.dll|msvcrt\.dll|api-ms-win-crt-[a-z0-9-]+\.dll|' || true)
