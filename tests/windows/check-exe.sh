@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of a built Tallyglass.exe, read with the mingw binutils: image kind, GUI subsystem, the embedded
-# manifest (well-formed; asInvoker, no UI access, Common Controls 6, DPI awareness, supported Windows versions)
-# and the imported DLLs (system DLLs only).
+# manifest (well-formed; asInvoker, no UI access, Common Controls 6, DPI awareness, supported Windows versions),
+# the version information and the imported DLLs (system DLLs only).
 # Usage: check-exe.sh OBJDUMP OBJCOPY EXE PE32|PE32+ VERSION
 set -uo pipefail
 objdump=$1 objcopy=$2 exe=$3 kind=$4 version=$5
@@ -16,12 +16,13 @@ check "image kind is $kind (found: $magic)" test "$magic" = "$kind"
 subsystem=$(sed -n 's/^Subsystem[[:space:]]*\([0-9a-f]*\).*/\1/p' <<<"$headers")
 check "subsystem is 2, Windows GUI (found: $subsystem)" test "$subsystem" = 00000002
 
-# The resource tree: type 24 (RT_MANIFEST) with the one name 1.
+# The resource tree: type 24 (RT_MANIFEST) and type 16 (RT_VERSION), each with the one name 1.
 resources=$(sed -n '/The .rsrc Resource Directory section/,/^$/p' <<<"$headers")
 resource() {  # resource TYPE-IN-HEX
   grep -Pzq "Entry: ID: 0x0000$1[^\n]*\n[^\n]*Name Table[^\n]*\n[^\n]*Entry: ID: 0x000001," <<<"$resources"
 }
 check "resource type 24 (manifest) with ID 1" resource 18
+check "resource type 16 (version) with ID 1" resource 10
 rsrc=$(mktemp)
 trap 'rm -f "$rsrc"' EXIT
 "$objcopy" -O binary --only-section=.rsrc "$exe" "$rsrc"
@@ -50,6 +51,18 @@ for os in 7:35138b9a-5d96-4fbd-8e2d-a2440225f93a 8:4a2f28e3-53b9-4441-ba9c-d69d4
           8.1:1f676c76-80e1-4239-95bb-83d0f6d0da78 10/11:8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
   check "supports Windows ${os%%:*}" grep -qF "<supportedOS Id=\"{${os#*:}}\"/>" <<<"$compatibility"
 done
+
+# The version information: UTF-16 strings, each value after its key; and the fixed part that Explorer shows as
+# the file version (VS_FIXEDFILEINFO: signature, structure version, file and product versions, little-endian).
+strings16=$("${objdump%objdump}strings" -a -el "$rsrc")
+for pair in ProductName=Tallyglass FileVersion="$version" ProductVersion="$version" OriginalFilename=Tallyglass.exe; do
+  found=$(grep -A1 -xF "${pair%%=*}" <<<"$strings16" | sed -n 2p)
+  check "version string $pair (found: $found)" test "$found" = "${pair#*=}"
+done
+IFS=. read -r major minor patch <<<"$version"
+fixed=$(printf '\\x%02x\\x00' "$minor" "$major" 0 "$patch")
+check "fixed file and product version $version" \
+  env LC_ALL=C grep -qaP "\xbd\x04\xef\xfe\x00\x00\x01\x00$fixed$fixed" "$rsrc"
 
 dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort -f | tr '\n' ' ')
 others=$(tr ' ' '\n' <<<"$dlls" | grep -v -i -x -E 'kernel32\.dll|user32\.dll|shlwapi\.dll|msvcrt\.dll|api-ms-win-crt-[a-z0-9-]+\.dll|' || true)
