@@ -9,7 +9,7 @@ if [ "${1:-tool}" = all ]; then
   # Cross-building for Windows (dpkg-dev for `apt-get source` of LZO, googletest for its sources) and running
   # the programs under wine64 on an X server of their own.
   wanted+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-           dpkg-dev googletest wine wine64 fonts-wine xvfb)
+           dpkg-dev googletest wine wine64 fonts-wine xvfb libxml2-utils)
 fi
 missing=()
 for package in "${wanted[@]}"; do
