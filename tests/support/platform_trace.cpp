@@ -22,6 +22,10 @@ bool tracing = false;
 std::vector<std::string> trace;
 unsigned allocationsUntilFailure = 0;
 
+void Record(const std::string& line) {
+    if (tracing) trace.push_back(line);
+}
+
 std::string Narrow(LPCWSTR text) {
     size_t n = 0;
     while (text && text[n] != 0) ++n;
@@ -30,49 +34,45 @@ std::string Narrow(LPCWSTR text) {
 
 }  // namespace
 
-extern "C" {
-
-HANDLE __wrap_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                          DWORD disposition, DWORD flags, HANDLE templateFile) {
+extern "C" HANDLE __wrap_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                     DWORD disposition, DWORD flags, HANDLE templateFile) {
     HANDLE file = __real_CreateFileW(name, access, share, security, disposition, flags, templateFile);
     if (file == INVALID_HANDLE_VALUE) return file;
     ++counts.openFiles;
-    if (tracing) trace.push_back("CreateFileW");
+    Record("CreateFileW");
     return file;
 }
 
-BOOL __wrap_CloseHandle(HANDLE file) {
+extern "C" BOOL __wrap_CloseHandle(HANDLE file) {
     --counts.openFiles;
-    if (tracing) trace.push_back("CloseHandle");
+    Record("CloseHandle");
     return __real_CloseHandle(file);
 }
 
-HGLOBAL __wrap_GlobalAlloc(UINT flags, SIZE_T bytes) {
+extern "C" HGLOBAL __wrap_GlobalAlloc(UINT flags, SIZE_T bytes) {
     if (allocationsUntilFailure > 0 && --allocationsUntilFailure == 0) return nullptr;
     HGLOBAL block = __real_GlobalAlloc(flags, bytes);
     if (!block) return block;
     ++counts.liveBlocks;
     blockSizes[block] = bytes;
-    if (tracing) trace.push_back("GlobalAlloc " + std::to_string(bytes));
+    Record("GlobalAlloc " + std::to_string(bytes));
     return block;
 }
 
-HGLOBAL __wrap_GlobalFree(HGLOBAL block) {
+extern "C" HGLOBAL __wrap_GlobalFree(HGLOBAL block) {
     --counts.liveBlocks;
-    if (tracing) trace.push_back("GlobalFree " + std::to_string(blockSizes[block]));
+    Record("GlobalFree " + std::to_string(blockSizes[block]));
     blockSizes.erase(block);
     return __real_GlobalFree(block);
 }
 
-int __wrap_MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+extern "C" int __wrap_MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
     if (!tracing) return __real_MessageBoxW(owner, text, caption, type);
     char style[16];
-    snprintf(style, sizeof style, "0x%X", type);
-    trace.push_back("MessageBoxW " + std::string(style) + " " + Narrow(caption) + "|" + Narrow(text));
+    snprintf(style, sizeof style, "0x%X ", type);
+    Record("MessageBoxW " + std::string(style) + Narrow(caption) + "|" + Narrow(text));
     return IDOK;
 }
-
-}  // extern "C"
 
 PlatformCounts PlatformCurrentCounts() { return counts; }
 
@@ -83,9 +83,7 @@ void PlatformTraceBegin() {
 
 std::vector<std::string> PlatformTraceEnd() {
     tracing = false;
-    std::vector<std::string> recorded;
-    recorded.swap(trace);
-    return recorded;
+    return std::move(trace);
 }
 
 void PlatformFailAllocation(unsigned n) { allocationsUntilFailure = n; }

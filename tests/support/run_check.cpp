@@ -1,5 +1,6 @@
 #include "run_check.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,16 +15,13 @@ const char kMessageLine[] = "MessageBoxW ";
 const char* const kBeforeOpening[] = {kUsage, kNotFound, kCannotOpen};
 const char* const kRunFailures[] = {kFormatError, kUncompressed, kReadError, kOutOfMemory, kDecompressError, kNoChunk};
 const unsigned kReportLimit = 8191;  // UTF-16 units a report holds
-const int kLoaderBlocks = 2;
+const size_t kLoaderBlocks = 2;
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.compare(0, strlen(prefix), prefix) == 0; }
 
 template <size_t n>
 bool IsOneOf(const std::string& text, const char* const (&set)[n]) {
-    for (const char* sentence : set) {
-        if (text == sentence) return true;
-    }
-    return false;
+    return std::find(std::begin(set), std::end(set), text) != std::end(set);
 }
 
 // UTF-16 units of UTF-8 text: one per sequence, two for a four-byte one.
@@ -60,8 +58,10 @@ std::string CheckMessages(const std::vector<Message>& messages, bool report) {
     if (messages.empty()) return "no message shown";
     if (messages.size() > 2) return "more than two messages shown";
     const Message& last = messages.back();
-    if (messages.size() == 2 && !(messages[0] == Warning(kVersionWarning))) return "two messages, the first not the version warning";
-    if (messages.size() == 2 && !last.information && last.text != kReadError) return "after the version warning: " + last.text;
+    if (messages.size() == 2) {
+        if (!(messages[0] == Warning(kVersionWarning))) return "first of two messages not the version warning";
+        if (!last.information && last.text != kReadError) return "after the version warning: " + last.text;
+    }
     if (last.information) return CheckReport(last.text);
     const bool defined = report ? last.text == kReadError || last.text == kNoChunk
                                 : IsOneOf(last.text, kRunFailures) || IsOneOf(last.text, kBeforeOpening);
@@ -83,13 +83,15 @@ RunRecord Check(std::vector<std::string> trace, bool report) {
             Message message;
             breaks(ReadMessage(line, &message));
             record.messages.push_back(message);
-            if (blocks.size() > static_cast<size_t>(report ? 0 : kLoaderBlocks)) breaks("message shown while a temporary block is held");
+            const size_t callers = report ? 0 : kLoaderBlocks;
+            if (blocks.size() > callers) breaks("message shown while a temporary block is held");
             record.held = static_cast<int>(blocks.size()) + opens - closes;
             lastMessage = i + 1;
         } else if (StartsWith(line, "GlobalAlloc ")) {
             blocks.push_back(line.substr(strlen("GlobalAlloc ")));
         } else if (StartsWith(line, "GlobalFree ")) {
-            if (blocks.empty() || blocks.back() != line.substr(strlen("GlobalFree "))) breaks("blocks not freed in reverse order");
+            const std::string size = line.substr(strlen("GlobalFree "));
+            if (blocks.empty() || blocks.back() != size) breaks("blocks not freed in reverse order");
             if (!blocks.empty()) blocks.pop_back();
         } else if (line == "CreateFileW") {
             if (i != 0 || report) breaks("a file opened other than first, by a whole run");
@@ -101,13 +103,13 @@ RunRecord Check(std::vector<std::string> trace, bool report) {
     }
     breaks(CheckMessages(record.messages, report));
     for (size_t i = lastMessage; i < trace.size(); ++i) {
-        if (!StartsWith(trace[i], "GlobalFree ") && trace[i] != "CloseHandle") breaks("after the last message, not a release: " + trace[i]);
+        if (!StartsWith(trace[i], "GlobalFree ") && trace[i] != "CloseHandle") breaks("after the message: " + trace[i]);
     }
     if (!blocks.empty()) breaks("block never freed");
     if (opens != closes) breaks("the file is not closed");
     const bool opened = !report && !record.messages.empty() && !IsOneOf(record.messages.back().text, kBeforeOpening);
-    if (opens != (opened ? 1 : 0)) breaks(opened ? "the file is not opened once" : "something done for a file that was not opened");
-    if (!report && !opened && trace.size() != record.messages.size()) breaks("something acquired for a file that was not opened");
+    if (opens != (opened ? 1 : 0)) breaks(opened ? "the file is not opened once" : "a file opened after all");
+    if (!report && !opened && trace.size() != record.messages.size()) breaks("something acquired for no file");
     const PlatformCounts counts = PlatformCurrentCounts();
     if (counts.openFiles != 0 || counts.liveBlocks != 0) breaks("a file or block left behind");
     record.trace = std::move(trace);
