@@ -1,5 +1,5 @@
 # LZO as the target Lzo::lzo2. Native builds use the system's library, found through pkg-config. Windows builds
-# compile Debian's source package of lzo2, fetched once at configure time into a cache outside the repo.
+# compile Debian's source package of lzo2, fetched once at configure time into build/_deps (never committed).
 if(NOT TARGET Lzo::lzo2)
   if(WIN32)
     set(TALLYGLASS_LZO_SOURCE_DIR "${PROJECT_SOURCE_DIR}/build/_deps/lzo2"

@@ -50,7 +50,7 @@ int ReadString(BodyCursor* cursor, NarrowField* field) {
     const size_t room = length < sizeof field->text - 1 ? length : sizeof field->text - 1;
     const void* zero = memchr(block, 0, room);
     const size_t text = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - block) : room;
-    // Zeros only behind the text: clearing all 512 bytes first wrote the text's place twice.
+    // The text, then zeros to the end of the field.
     memcpy(field->text, block, text);
     memset(field->text + text, 0, sizeof field->text - text);
     FreeLockedBlock(block);

@@ -70,9 +70,8 @@ uint64_t PowerOfTen(unsigned exponent) {
 // digit string to one decimal, looking only at the next digit. 1.45 (really 1.44999999999999995559...)
 // becomes 1.4500000000000000 and then 1.5; a single correct rounding would give 1.4.
 uint32_t RoundToTenths(double quotient) {
-    // quotient = mantissa / 2^shift exactly, with a 53-bit mantissa; below 1000 the shift is at least 43.
-    // Taken from the IEEE 754 bits of the (normal, positive) double rather than with frexp, which kept the
-    // Linux tool loading the maths library for this alone.
+    // quotient = mantissa / 2^shift exactly, with a 53-bit mantissa; below 1000 the shift is at least 43. Both
+    // come from the IEEE 754 bits of the (normal, positive) double, so the tool needs no maths library.
     uint64_t bits = 0;
     memcpy(&bits, &quotient, sizeof bits);
     const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;

@@ -24,8 +24,8 @@ const uint32_t kFlagBits = 0xC0000000u;
 const uint32_t kMinimumVersion = 3;
 
 // Writes the text and its terminator, and keeps the field's last byte zero. The bytes in between are left as
-// they were: every reader stops at the terminator, and clearing all 512 bytes cost more than the rest of an
-// item's reading.
+// they are: every reader stops at the terminator, and clearing the whole field would cost more than reading
+// the item.
 int SetText(NarrowField* field, const char* text, size_t length) {
     memcpy(field->text, text, length);
     field->text[length] = 0;
