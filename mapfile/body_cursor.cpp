@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "map_loader.h"
+#include "locked_block.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <lzo/lzo1x.h>
 
+#include "locked_block.h"
 #include "report_message.h"
 
 namespace {
@@ -44,20 +45,6 @@ bool IsKnownClass(DWORD classId) {
 }
 
 }  // namespace
-
-unsigned char* AllocateLockedBlock(DWORD bytes) {
-    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    if (!handle) return nullptr;
-    void* memory = GlobalLock(handle);
-    if (!memory) GlobalFree(handle);  // a zero-byte movable block exists but cannot be locked
-    return static_cast<unsigned char*>(memory);
-}
-
-void FreeLockedBlock(unsigned char* block) {
-    HGLOBAL handle = GlobalHandle(block);
-    GlobalUnlock(handle);
-    GlobalFree(handle);
-}
 
 bool LoadMapBody(LPCWSTR path, LoadedMap* map) {
     const LPCWSTR readError = TEXT("Error while reading input file.");

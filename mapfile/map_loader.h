@@ -19,8 +19,3 @@ bool LoadMapBody(LPCWSTR path, LoadedMap* map);
 
 // Releases the MapBody, then the compressed buffer, then the file: whichever of them `map` holds.
 void ReleaseMapBody(LoadedMap* map);
-
-// A zero-filled block of `bytes` from the platform allocator, locked for use; null when none is granted
-// (always for 0 bytes). Released with FreeLockedBlock.
-unsigned char* AllocateLockedBlock(DWORD bytes);
-void FreeLockedBlock(unsigned char* block);
