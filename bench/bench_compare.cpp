@@ -1,7 +1,5 @@
-// Times the tool against the floor program on each map, alternating between the two so that a busy machine
-// weighs on both alike: per map the median wall time of each, the ratio tool/floor (and that of the median CPU
-// times), and each one's peak memory against C + U + 4 MiB. Maps that take little time get more than MIN_RUNS
-// runs, about two seconds' worth, up to MAX_RUNS. Exits 1 when a run fails.
+// Times the tool against the floor program on each map, alternately, so that a busy machine weighs on both alike
+// (bench/README.md). Exits 1 when a run fails.
 //   bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...
 #include <fcntl.h>
 #include <sys/resource.h>

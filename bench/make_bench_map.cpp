@@ -9,18 +9,13 @@
 
 namespace {
 
-Bytes ChunkHeader(uint32_t id, uint32_t size) {
-    Bytes out;
+// A chunk's id, "PIKS", its size and `size` bytes of filler.
+void PutFillerChunk(Bytes& out, uint32_t id, size_t size, uint64_t* state) {
     PutU32(out, id);
     PutBytes(out, "PIKS");
-    PutU32(out, size);
-    return out;
-}
-
-void PutFiller(Bytes& out, size_t bytes, uint64_t* state) {
-    const size_t at = out.size();
-    out.resize(at + bytes);
-    FillBodyLike(out.data() + at, bytes, state);
+    PutU32(out, static_cast<uint32_t>(size));
+    out.resize(out.size() + size);
+    FillBodyLike(out.data() + out.size() - size, size, state);
 }
 
 }  // namespace
@@ -47,14 +42,11 @@ int main(int argc, char** argv) {
 
     // A chunk of filler, the items chunk, and a small chunk behind it.
     const size_t fixed = 12 + items.size() + 12 + 256 + 32;
-    const size_t fillerBytes = target > fixed ? target - fixed : 0;
-    Bytes chunks = ChunkHeader(0x03043040u, static_cast<uint32_t>(fillerBytes));
+    Bytes chunks;
     chunks.reserve(target + items.size() + 512);
-    PutFiller(chunks, fillerBytes, &state);
+    PutFillerChunk(chunks, 0x03043040u, target > fixed ? target - fixed : 0, &state);
     chunks.insert(chunks.end(), items.begin(), items.end());
-    const Bytes last = ChunkHeader(0x03043055u, 256);
-    chunks.insert(chunks.end(), last.begin(), last.end());
-    PutFiller(chunks, 256, &state);
+    PutFillerChunk(chunks, 0x03043055u, 256, &state);
 
     MapLayout layout;
     layout.userData = Bytes(64, '*');
