@@ -11,13 +11,24 @@
 
 namespace {
 
-struct Read {
-    int result;
-    std::string text;
-};
+using namespace std::string_literals;
 
-// Reads `expected.size()` lookback strings from `bytes` with a fresh table; checks each result and text and
-// where the cursor ends up.
+// One piece of a body: a number as its 32-bit word, a std::string behind its 32-bit length, Bytes as they are.
+struct Piece {
+    Piece(uint32_t word) { PutU32(bytes, word); }
+    Piece(const std::string& text) { PutString(bytes, text); }
+    Piece(const Bytes& raw) : bytes(raw) {}
+    Bytes bytes;
+};
+Bytes Body(std::initializer_list<Piece> pieces) {
+    Bytes out;
+    for (const Piece& piece : pieces) out.insert(out.end(), piece.bytes.begin(), piece.bytes.end());
+    return out;
+}
+
+struct Read { int result; std::string text; };
+
+// Reads the expected strings from `bytes` with a fresh table, then checks where the cursor ends up.
 void ExpectReads(const char* name, const Bytes& bytes, const std::vector<Read>& expected, size_t consumed) {
     auto table = std::make_unique<LookbackTable>();
     ResetLookbackTable(table.get());
@@ -32,58 +43,38 @@ void ExpectReads(const char* name, const Bytes& bytes, const std::vector<Read>& 
     EXPECT_EQ(static_cast<size_t>(cursor.position - bytes.data()), consumed) << name;
 }
 
-Bytes Words(std::initializer_list<uint32_t> words) {
-    Bytes out;
-    for (uint32_t w : words) PutU32(out, w);
-    return out;
-}
-
-Bytes NewString(uint32_t flag, const std::string& text) {
-    Bytes out;
-    PutU32(out, flag);
-    PutString(out, text);
-    return out;
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 TEST(ReadLookbackStringTest, ValuesGiveTheirTexts) {
-    ExpectReads("empty string value", Words({3, 0xFFFFFFFFu}), {{0, ""}}, 8);
-    ExpectReads("collections", Words({3, 11, 42, 0, 10003, 0x3FFFFFFF, 205}),
+    ExpectReads("empty string value", Body({3, 0xFFFFFFFFu}), {{0, ""}}, 8);
+    ExpectReads("collections", Body({3, 11, 42, 0, 10003, 0x3FFFFFFF, 205}),
                 {{6, "Valley"}, {2, "42"}, {1, "0"}, {6, "Common"}, {10, "1073741823"}, {5, "Test1"}}, 28);
     ExpectReads("all three flags announce a new string, plus one refers to the first",
-                Join({Words({3}), NewString(0x40000000, "a"), NewString(0x80000000, "bb"),
-                      NewString(0xC0000000, "ccc"), Words({0x40000001, 0x80000001, 0xC0000001, 0xC0000003})}),
+                Body({3, 0x40000000, "a"s, 0x80000000, "bb"s, 0xC0000000, "ccc"s,
+                      0x40000001, 0x80000001, 0xC0000001, 0xC0000003}),
                 {{1, "a"}, {2, "bb"}, {3, "ccc"}, {1, "a"}, {1, "a"}, {1, "a"}, {3, "ccc"}}, 4 + 9 + 10 + 11 + 16);
     ExpectReads("empty and zero-led new strings are not remembered",
-                Join({Words({3}), NewString(0x40000000, ""), NewString(0x40000000, std::string("\0x", 2)),
-                      NewString(0x40000000, "next"), Words({0x40000001, 0x40000002})}),
+                Body({3, 0x40000000, ""s, 0x40000000, "\0x"s, 0x40000000, "next"s, 0x40000001, 0x40000002}),
                 {{0, ""}, {0, ""}, {4, "next"}, {4, "next"}, {0, ""}}, 4 + 8 + 10 + 12 + 8);
     ExpectReads("references past what is remembered are empty",
-                Join({Words({3, 0x40000001}), NewString(0x40000000, "a"), Words({0x40000002, 0x7FFFFFFF})}),
+                Body({3, 0x40000001, 0x40000000, "a"s, 0x40000002, 0x7FFFFFFF}),
                 {{0, ""}, {1, "a"}, {0, ""}, {0, ""}}, 8 + 9 + 8);
 }
 
 TEST(ReadLookbackStringTest, VersionIsReadOnceAndMustBeAtLeastThree) {
-    for (uint32_t version : {0u, 1u, 2u}) ExpectReads("low version", Words({version, 11}), {{-1, ""}}, 4);
-    for (uint32_t version : {3u, 4u, 0xFFFFFFFFu}) ExpectReads("accepted", Words({version, 11, 12}), {{6, "Valley"}, {6, "Canyon"}}, 12);
+    for (uint32_t version : {0u, 1u, 2u}) ExpectReads("low version", Body({version, 11}), {{-1, ""}}, 4);
+    for (uint32_t version : {3u, 4u, 0xFFFFFFFFu}) {
+        ExpectReads("accepted", Body({version, 11, 12}), {{6, "Valley"}, {6, "Canyon"}}, 12);
+    }
 }
 
 TEST(ReadLookbackStringTest, FailuresOfTheUnderlyingReads) {
     ExpectReads("no version", Bytes{3, 0}, {{-1, ""}}, 0);
-    ExpectReads("no value", Words({3}), {{-1, ""}}, 4);
-    ExpectReads("string too long", Join({Words({3, 0x40000000, 65535})}), {{-1, ""}}, 12);
-    ExpectReads("string cut short", Join({Words({3, 0x40000000, 10}), Bytes{'a', 'b'}}), {{-1, ""}}, 12);
-
-    LookbackTable* none = nullptr;
-    const Bytes bytes = Words({3, 11});
+    ExpectReads("no value", Body({3}), {{-1, ""}}, 4);
+    ExpectReads("string too long", Body({3, 0x40000000, 65535}), {{-1, ""}}, 12);
+    ExpectReads("string cut short", Body({3, 0x40000000, 10, Bytes{'a', 'b'}}), {{-1, ""}}, 12);
+    const Bytes bytes = Body({3, 11});
     BodyCursor cursor = {bytes.data(), bytes.data() + bytes.size()};
     NarrowField field;
-    EXPECT_EQ(ReadLookbackString(&cursor, none, &field), -1);
+    EXPECT_EQ(ReadLookbackString(&cursor, nullptr, &field), -1);
     auto table = std::make_unique<LookbackTable>();
     ResetLookbackTable(table.get());
     EXPECT_EQ(ReadLookbackString(&cursor, table.get(), nullptr), -1);
@@ -92,32 +83,29 @@ TEST(ReadLookbackStringTest, FailuresOfTheUnderlyingReads) {
 
 TEST(ReadLookbackStringTest, LongStringIsCutTheSameWayWhenReferredTo) {
     const std::string text(600, 'L');
-    ExpectReads("long", Join({Words({3}), NewString(0x40000000, text), Words({0x40000001})}),
+    ExpectReads("long", Body({3, 0x40000000, text, 0x40000001}),
                 {{511, text.substr(0, 511)}, {511, text.substr(0, 511)}}, 4 + 4 + 4 + 600 + 4);
 }
 
 // Real maps remember more than 32 strings and refer back to the later ones.
 TEST(ReadLookbackStringTest, RemembersFarMoreThanThirtyTwoStrings) {
-    Bytes bytes = Words({3});
+    Bytes bytes = Body({3});
     std::vector<Read> expected;
     for (int i = 1; i <= 40; ++i) {
         const std::string text = "s" + std::to_string(i);
-        const Bytes string = NewString(0x40000000, text);
-        bytes.insert(bytes.end(), string.begin(), string.end());
+        bytes = Body({bytes, 0x40000000, text});
         expected.push_back({static_cast<int>(text.size()), text});
     }
-    bytes = Join({bytes, Words({0x40000021, 0x40000028, 0x40000001, 0x40000029})});
+    bytes = Body({bytes, 0x40000021, 0x40000028, 0x40000001, 0x40000029});
     expected.insert(expected.end(), {{3, "s33"}, {3, "s40"}, {2, "s1"}, {0, ""}});
     ExpectReads("forty", bytes, expected, bytes.size());
 }
 
 TEST(ReadLookbackStringTest, StringsBeyondTheCapacityAreReturnedButNotRemembered) {
-    Bytes bytes = Words({3});
-    const Bytes x = NewString(0x40000000, "x");
+    Bytes bytes = Body({3});
+    const Bytes x = Body({0x40000000, "x"s});
     for (uint32_t i = 0; i <= kLookbackCapacity; ++i) bytes.insert(bytes.end(), x.begin(), x.end());
-    PutU32(bytes, 0x40000000 + kLookbackCapacity);
-    PutU32(bytes, 0x40000000 + kLookbackCapacity + 1);
-
+    bytes = Body({bytes, 0x40000000 + kLookbackCapacity, 0x40000000 + kLookbackCapacity + 1});
     auto table = std::make_unique<LookbackTable>();
     ResetLookbackTable(table.get());
     BodyCursor cursor = {bytes.data(), bytes.data() + bytes.size()};
@@ -131,13 +119,10 @@ TEST(ReadLookbackStringTest, StringsBeyondTheCapacityAreReturnedButNotRemembered
 }
 
 TEST(CollectionNameTest, NamedNumbersAndDecimalText) {
-    struct Case {
-        uint32_t number;
-        const char* text;
-    };
+    struct Case { uint32_t number; const char* text; };
     const Case cases[] = {{11, "Valley"}, {17, "TMCommon"}, {100, "History"}, {103, "Test1"}, {205, "Test1"},
-                          {207, "Test3"}, {299, "SMCommon"}, {10001, "Orbital"}, {10002, "Actors"},
-                          {18, "18"},     {0, "0"},          {10004, "10004"}};
+                          {207, "Test3"}, {299, "SMCommon"}, {10001, "Orbital"}, {10002, "Actors"}, {18, "18"},
+                          {0, "0"}, {10004, "10004"}};
     for (const Case& c : cases) {
         NarrowField field;
         EXPECT_EQ(CollectionName(c.number, &field), static_cast<int>(strlen(c.text))) << c.number;

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,22 +15,16 @@ namespace {
 std::u16string Wide(const char* utf8) { return Utf8ToUtf16(utf8, strlen(utf8)); }
 
 TEST(LinuxPlatformTest, Utf8ToUtf16ReplacesInvalidSequencesAsMultiByteToWideChar) {
-    struct Case {
-        const char* name;
-        std::string bytes;
-        std::u16string units;
-    };
+    struct Case { const char* name; std::string bytes; std::u16string units; };
     const Case cases[] = {
         {"ascii", "abc", u"abc"},
         {"two, three and four bytes", "\xC3\xA9\xE6\x9C\xA8\xF0\x9F\x8C\xB2", u"\u00E9\u6728\U0001F332"},
-        {"lone continuation", "a\x80z", u"a\uFFFDz"},
-        {"truncated sequence before ascii", "\xE6\x9Cz", u"\uFFFDz"},
+        {"lone continuation", "a\x80z", u"a\uFFFDz"}, {"truncated sequence before ascii", "\xE6\x9Cz", u"\uFFFDz"},
         {"overlong C0", "\xC0\xAF", u"\uFFFD\uFFFD"},
         {"overlong E0, second byte taken", "\xE0\x80\x80z", u"\uFFFD\uFFFDz"},
         {"surrogate encoded, second byte taken", "\xED\xA0\x80", u"\uFFFD\uFFFD"},
         {"beyond U+10FFFF, second byte taken", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD"},
-        {"lead short of its bytes takes the rest", "a\xF0\x9Fz", u"a\uFFFD"},
-        {"invalid lead", "\xFF", u"\uFFFD"},
+        {"lead short of its bytes takes the rest", "a\xF0\x9Fz", u"a\uFFFD"}, {"invalid lead", "\xFF", u"\uFFFD"},
     };
     for (const Case& c : cases) EXPECT_EQ(Utf8ToUtf16(c.bytes.data(), c.bytes.size()), c.units) << c.name;
 }
@@ -51,10 +46,7 @@ TEST(LinuxPlatformTest, MultiByteToWideCharCountsTheTerminatorAndNeedsRoom) {
 }
 
 TEST(LinuxPlatformTest, PathUnquoteSpacesRemovesOneEnclosingPair) {
-    struct Case {
-        const char* path;
-        const char* unquoted;
-    };
+    struct Case { const char* path; const char* unquoted; };
     const Case cases[] = {{"\"a b\"", "a b"}, {"\"a\" b", "\"a\" b"}, {"a\"", "a\""},   {"\"\"", ""},
                           {"\"", ""},         {"\"\"x\"\"", "\"x\""}, {"plain", "plain"}, {"", ""}};
     for (const Case& c : cases) {
@@ -69,7 +61,6 @@ TEST(LinuxPlatformTest, ZeroByteBlocksExistButCannotBeLocked) {
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(GlobalLock(empty), nullptr);
     EXPECT_EQ(GlobalFree(empty), nullptr);
-
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 64);
     unsigned char* bytes = static_cast<unsigned char*>(GlobalLock(block));
     ASSERT_NE(bytes, nullptr);
@@ -79,25 +70,19 @@ TEST(LinuxPlatformTest, ZeroByteBlocksExistButCannotBeLocked) {
     GlobalFree(block);
 }
 
-// Small blocks are cleared by hand and large ones come zeroed from calloc: a block that reuses the memory of
-// a freed, dirtied one of the same size must still read as zeros, on both sides of the boundary.
+// Small blocks are cleared by hand and large ones come zeroed from calloc. Each block is dirtied before it is
+// freed, so the second of each size reuses dirty memory and must still read as zeros, on both sides of the boundary.
 TEST(LinuxPlatformTest, BlocksAreZeroEvenWhenTheirMemoryWasUsedBefore) {
     for (SIZE_T size : {SIZE_T{1}, SIZE_T{64}, SIZE_T{65536}, SIZE_T{65537}, SIZE_T{1} << 20}) {
-        HGLOBAL dirty = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-        unsigned char* bytes = static_cast<unsigned char*>(GlobalLock(dirty));
-        ASSERT_NE(bytes, nullptr) << size;
-        memset(bytes, 0xAB, size);
-        GlobalUnlock(dirty);
-        GlobalFree(dirty);
-
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-        bytes = static_cast<unsigned char*>(GlobalLock(block));
-        ASSERT_NE(bytes, nullptr) << size;
-        SIZE_T nonZero = 0;
-        for (SIZE_T i = 0; i < size; ++i) nonZero += bytes[i] != 0;
-        EXPECT_EQ(nonZero, 0u) << size;
-        GlobalUnlock(block);
-        GlobalFree(block);
+        for (int round = 0; round < 2; ++round) {
+            HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+            unsigned char* bytes = static_cast<unsigned char*>(GlobalLock(block));
+            ASSERT_NE(bytes, nullptr) << size;
+            EXPECT_EQ(std::count_if(bytes, bytes + size, [](unsigned char b) { return b != 0; }), 0) << size;
+            memset(bytes, 0xAB, size);
+            GlobalUnlock(block);
+            GlobalFree(block);
+        }
     }
 }
 
@@ -107,8 +92,7 @@ TEST(LinuxPlatformTest, SetFilePointerMayPassTheEndButNotTheStart) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(write(fd, "0123456789", 10), 10);
     close(fd);
-    const std::u16string wide = Wide(path);
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileSize(file, nullptr), 10u);
     EXPECT_EQ(SetFilePointer(file, 4, nullptr, FILE_CURRENT), 4u);
