@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,25 +18,18 @@
 
 namespace {
 
-// What the box on the screen shows.
-struct Box {
-    std::wstring caption;
-    std::wstring text;
+struct Box {  // what the box on the screen shows
+    std::wstring caption, text;
     std::vector<int> buttons;  // ids of the visible buttons
 };
-
-// One traced call of MessageBoxW.
-struct Call {
-    bool ownerNull;
-    std::wstring text;  // the whole text, or its start when `textCut`
-    bool textCut;
-    std::wstring caption;
-    unsigned long style;
+struct Call {  // one traced call of MessageBoxW
+    bool ownerNull = false, textCut = false;
+    std::wstring text, caption;  // text: the whole text, or its start when `textCut`
+    unsigned long style = 0;
 };
-
 struct ProgramRun {
-    bool ended;
-    DWORD exitCode;
+    bool ended = false;
+    DWORD exitCode = 0;
     std::vector<Box> boxes;
     std::vector<Call> calls;
 };
@@ -42,10 +37,9 @@ struct ProgramRun {
 const DWORD kRunTimeoutMs = 60000;
 
 std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
+    std::wstring wide(utf8.size(), L'\0');  // never more UTF-16 units than UTF-8 bytes
     const int size = static_cast<int>(utf8.size());
-    std::wstring wide(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], static_cast<int>(wide.size()));
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], size)));
     return wide;
 }
 
@@ -55,114 +49,77 @@ std::string Narrow(const std::wstring& wide) {
     return narrow;
 }
 
-// Wine shows the Unix file system as drive Z:.
-std::wstring WindowsPath(const std::string& unixPath) {
+std::wstring WindowsPath(const std::string& unixPath) {  // Wine shows the Unix file system as drive Z:
     std::wstring path = L"Z:" + Wide(unixPath);
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 
-std::wstring WindowText(HWND window) {
-    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied =
-        SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(&text[0]));
-    text.resize(static_cast<size_t>(copied));
+std::wstring WindowText(HWND window) {  // by message: GetWindowText does not read other processes' controls
+    std::wstring text(static_cast<size_t>(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    text.resize(static_cast<size_t>(SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]))));
     return text;
 }
 
-struct BoxSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(parameter);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    WCHAR className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (processId != search->processId || !IsWindowVisible(window) || lstrcmpW(className, L"#32770") != 0) {
-        return TRUE;
+HWND FindBox(DWORD processId) {  // the visible dialog box of that process, if any
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", nullptr));) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window)) return window;
     }
-    search->found = window;
-    return FALSE;
-}
-
-BOOL CALLBACK CollectButton(HWND child, LPARAM parameter) {
-    WCHAR className[16] = {};
-    GetClassNameW(child, className, 16);
-    if (lstrcmpiW(className, L"Button") == 0 && IsWindowVisible(child)) {
-        reinterpret_cast<std::vector<int>*>(parameter)->push_back(GetDlgCtrlID(child));
-    }
-    return TRUE;
+    return nullptr;
 }
 
 // Reads the box, then presses its OK button and waits until the box is gone.
 Box ReadAndClose(HWND window) {
-    Box box;
-    box.caption = WindowText(window);
-    box.text = WindowText(GetDlgItem(window, 0xFFFF));  // the text's static control
-    EnumChildWindows(window, CollectButton, reinterpret_cast<LPARAM>(&box.buttons));
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+    Box box{WindowText(window), WindowText(GetDlgItem(window, 0xFFFF)), {}};  // 0xFFFF: the text's static control
+    for (HWND button = nullptr; (button = FindWindowExW(window, button, L"Button", nullptr));) {
+        if (IsWindowVisible(button)) box.buttons.push_back(GetDlgCtrlID(button));
+    }
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
     for (int i = 0; i < 1000 && IsWindow(window); ++i) Sleep(5);
     return box;
 }
 
-// A relay string argument: L"..." with Wine's escapes (\n, \r, \t, \", \\ and \XXXX in hex), followed by "..."
-// when the trace cut it short.
-bool ParseTracedString(const std::string& line, size_t* at, std::wstring* text, bool* cut) {
-    const size_t start = line.find("L\"", *at);
-    if (start == std::string::npos) return false;
-    size_t i = start + 2;
+// The next relay string argument from `at` on: L"..." with Wine's escapes (\n \r \t \" \\ and \XXXX in hex),
+// followed by "..." when the trace cut it short.
+bool ParseTracedString(const std::string& line, size_t* at, std::wstring* text, bool* cut = nullptr) {
+    size_t i = line.find("L\"", *at);
+    if (i == std::string::npos) return false;
     text->clear();
-    while (i < line.size() && line[i] != '"') {
+    for (i += 2; i < line.size() && line[i] != '"'; ++i) {
         if (line[i] != '\\') {
-            *text += static_cast<wchar_t>(static_cast<unsigned char>(line[i++]));
-            continue;
-        }
-        const char escaped = i + 1 < line.size() ? line[i + 1] : '\0';
-        if (escaped == 'n' || escaped == 'r' || escaped == 't' || escaped == '"' || escaped == '\\') {
-            *text += escaped == 'n' ? L'\n' : escaped == 'r' ? L'\r' : escaped == 't' ? L'\t' : static_cast<wchar_t>(escaped);
-            i += 2;
-        } else {
-            *text += static_cast<wchar_t>(std::stoul(line.substr(i + 1, 4), nullptr, 16));
-            i += 5;
+            *text += static_cast<wchar_t>(static_cast<unsigned char>(line[i]));
+        } else if (const size_t k = std::string("nrt\"\\").find(line.at(++i)); k != std::string::npos) {
+            *text += L"\n\r\t\"\\"[k];
+        } else {  // \XXXX
+            *text += static_cast<wchar_t>(std::stoul(line.substr(i, 4), nullptr, 16));
+            i += 3;
         }
     }
     if (i >= line.size()) return false;
-    ++i;
-    *cut = line.compare(i, 3, "...") == 0;
-    *at = i;
+    *at = i + 1;
+    if (cut) *cut = line.compare(*at, 3, "...") == 0;
     return true;
 }
 
 // The calls made by one thread, from lines such as
 // "0024:Call user32.MessageBoxW(00000000,0021ba70 L"text",14000c060 L"Tallyglass",00000040) ret=140001ff0".
 std::vector<Call> TracedCalls(const std::string& trace, DWORD threadId) {
+    char marker[64];
+    std::snprintf(marker, sizeof marker, "%04lx:Call user32.MessageBoxW(", static_cast<unsigned long>(threadId));
     std::vector<Call> calls;
     std::istringstream lines(trace);
-    std::string line;
-    char prefix[16];
-    std::snprintf(prefix, sizeof prefix, "%04lx:", static_cast<unsigned long>(threadId));
-    const std::string marker = std::string(prefix) + "Call user32.MessageBoxW(";
-    while (std::getline(lines, line)) {
-        const size_t begin = line.find(marker);
-        if (begin != 0) continue;
-        Call call = {};
-        size_t at = begin + marker.size();
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(marker, 0) != 0) continue;
+        Call call;
+        size_t at = std::strlen(marker);
         call.ownerNull = line.find_first_not_of('0', at) == line.find(',', at);
-        bool captionCut = false;
-        if (!ParseTracedString(line, &at, &call.text, &call.textCut) ||
-            !ParseTracedString(line, &at, &call.caption, &captionCut)) {
+        if (!ParseTracedString(line, &at, &call.text, &call.textCut) || !ParseTracedString(line, &at, &call.caption)) {
             ADD_FAILURE() << "unreadable trace line: " << line;
             continue;
         }
-        const size_t comma = line.find(',', at);
-        call.style = std::stoul(line.substr(comma + 1), nullptr, 16);
+        call.style = std::stoul(line.substr(line.find(',', at) + 1), nullptr, 16);
         calls.push_back(call);
     }
     return calls;
@@ -172,35 +129,27 @@ class MessageBoxTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         // Trace MessageBoxW only, and only in the programs started from here.
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\Debug", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                  &key, nullptr),
-                  ERROR_SUCCESS);
         const WCHAR relayed[] = L"user32.MessageBoxW";
-        RegSetValueExW(key, L"RelayInclude", 0, REG_SZ, reinterpret_cast<const BYTE*>(relayed), sizeof relayed);
-        RegCloseKey(key);
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Debug", L"RelayInclude", REG_SZ, relayed,
+                                  sizeof relayed),
+                  ERROR_SUCCESS);
         ASSERT_TRUE(SetEnvironmentVariableW(L"WINEDEBUG", L"+relay"));
         // Wine writes the traces to the Unix stderr, which the runner sends to this file.
         const char* log = std::getenv("TALLYGLASS_WINE_LOG");
         ASSERT_NE(log, nullptr) << "run through tests/windows/wine-x11-run.sh";
-        tracePath = WindowsPath(log);
-
+        tracePath = Narrow(WindowsPath(log));
         WCHAR temp[MAX_PATH] = {};
         ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
         dir = std::wstring(temp) + L"tallyglass-e2e-" + std::to_wstring(GetCurrentProcessId());
         ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
     }
 
-    static void TearDownTestSuite() {
-        WCHAR command[] = L"cmd /c rd /s /q ";
-        std::wstring line = std::wstring(command) + L"\"" + dir + L"\"";
-        _wsystem(line.c_str());
-    }
+    static void TearDownTestSuite() { _wsystem((L"cmd /c rd /s /q \"" + dir + L"\"").c_str()); }
 
     // Starts Tallyglass.exe with the command line `"<exe>"` + `tail`, reads and closes each box it shows.
     static ProgramRun RunTallyglass(const std::wstring& tail) {
-        ProgramRun run = {};
-        const size_t traceStart = ReadWholeFile(Narrow(tracePath)).size();
+        ProgramRun run;
+        const size_t traceStart = ReadWholeFile(tracePath).size();
         std::wstring commandLine = L"\"" + WindowsPath(TALLYGLASS_EXE) + L"\"" + tail;
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
@@ -209,25 +158,19 @@ class MessageBoxTest : public ::testing::Test {
             CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
         EXPECT_TRUE(started);
         if (!started) return run;
-
         const DWORD deadline = GetTickCount() + kRunTimeoutMs;
-        while (static_cast<LONG>(deadline - GetTickCount()) > 0) {
-            BoxSearch search = {process.dwProcessId, nullptr};
-            EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-            if (search.found) {
-                run.boxes.push_back(ReadAndClose(search.found));
-                continue;
-            }
-            if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) {
-                run.ended = true;
-                break;
+        while (!run.ended && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+            if (HWND box = FindBox(process.dwProcessId)) {
+                run.boxes.push_back(ReadAndClose(box));
+            } else {
+                run.ended = WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0;
             }
         }
         if (!run.ended) TerminateProcess(process.hProcess, 99);
         GetExitCodeProcess(process.hProcess, &run.exitCode);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
-        run.calls = TracedCalls(ReadWholeFile(Narrow(tracePath)).substr(traceStart), process.dwThreadId);
+        run.calls = TracedCalls(ReadWholeFile(tracePath).substr(traceStart), process.dwThreadId);
         return run;
     }
 
@@ -237,12 +180,9 @@ class MessageBoxTest : public ::testing::Test {
         return path;
     }
 
-    static std::wstring dir;
-    static std::wstring tracePath;
+    static inline std::wstring dir;
+    static inline std::string tracePath;
 };
-
-std::wstring MessageBoxTest::dir;
-std::wstring MessageBoxTest::tracePath;
 
 void ExpectRun(const ProgramRun& run, const std::vector<Message>& expected, const std::string& name) {
     SCOPED_TRACE(name);
@@ -251,22 +191,19 @@ void ExpectRun(const ProgramRun& run, const std::vector<Message>& expected, cons
     ASSERT_EQ(run.boxes.size(), expected.size());
     ASSERT_EQ(run.calls.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        const std::wstring text = Wide(expected[i].text);
+        SCOPED_TRACE("box " + std::to_string(i));
+        const std::wstring text = Wide(expected[i].text), caption = Wide(kCaption);
         const Box& box = run.boxes[i];
-        EXPECT_EQ(box.caption, Wide(kCaption)) << "box " << i;
-        EXPECT_EQ(box.text, text) << "box " << i;
-        EXPECT_EQ(box.buttons, std::vector<int>{IDOK}) << "box " << i;
-
         const Call& call = run.calls[i];
-        EXPECT_TRUE(call.ownerNull) << "box " << i;
-        EXPECT_EQ(call.caption, Wide(kCaption)) << "box " << i;
-        EXPECT_EQ(call.style, expected[i].information ? 0x40u : 0x30u) << "box " << i;
-        if (call.textCut) {
-            EXPECT_FALSE(call.text.empty()) << "box " << i;
-            EXPECT_EQ(call.text, text.substr(0, call.text.size())) << "box " << i;
-        } else {
-            EXPECT_EQ(call.text, text) << "box " << i;
-        }
+        EXPECT_EQ(box.caption, caption);
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+        EXPECT_TRUE(call.ownerNull);
+        EXPECT_EQ(call.caption, caption);
+        EXPECT_EQ(call.style, expected[i].information ? 0x40u : 0x30u);
+        // The trace may shorten the text: then what it kept must be a start of it, and not an empty one.
+        EXPECT_EQ(call.text, call.textCut ? text.substr(0, call.text.size()) : text);
+        EXPECT_FALSE(call.textCut && call.text.empty());
     }
 }
 
@@ -288,11 +225,7 @@ TEST_F(MessageBoxTest, CommandLineTail) {
     ASSERT_TRUE(CreateDirectoryW((dir + L"\\my maps").c_str(), nullptr));
     const std::wstring path = WriteMap(L"my maps\\A  B.Map.Gbx", SampleMap());
     const std::vector<Message> report = {Information(SampleReport())};
-    struct Case {
-        const char* name;
-        std::wstring tail;
-        std::vector<Message> expected;
-    };
+    struct Case { const char* name; std::wstring tail; std::vector<Message> expected; };
     const Case cases[] = {
         {"no argument", L"", kUsageShown},
         {"blanks alone", L"   ", kUsageShown},

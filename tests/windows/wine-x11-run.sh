@@ -4,17 +4,11 @@
 # Usage: wine-x11-run.sh PREFIX wine64|wine32 PROGRAM [ARGUMENTS...]
 set -euo pipefail
 here=$(dirname "$0")
-prefix=$1
-shift
 # shellcheck source=xvfb.sh
 source "$here/xvfb.sh"
-StartXvfb "$prefix" 1280x1024x24
-WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-UseVirtualDesktop "$prefix"
-
+StartXvfb "$1" 1280x1024x24
+UseVirtualDesktop "$1"
 # Wine's debug output of every process goes to the Unix stderr: the test reads its traces from this file.
-export TALLYGLASS_WINE_LOG=$prefix/wine.log
+export TALLYGLASS_WINE_LOG=$1/wine.log
 : >"$TALLYGLASS_WINE_LOG"
-status=0
-"$here/wine-run.sh" "$prefix" "$@" 2>>"$TALLYGLASS_WINE_LOG" || status=$?
-exit "$status"
+"$here/wine-run.sh" "$@" 2>>"$TALLYGLASS_WINE_LOG"  # not exec: StopXvfb runs on exit
