@@ -35,5 +35,5 @@ if [ "$(cat "$WINEPREFIX/.complete" 2>/dev/null)" != "$setup" ]; then
   ) 9>"$deps/wine-prefix.lock"
 fi
 # Keep one server alive across the many short runs of a test session; it ends itself when idle.
-"$wineserver" -p15 2>/dev/null || true
+"$wineserver" -p15 >/dev/null 2>&1 || true  # not holding the caller's output open
 exec "$loader" "$@"
