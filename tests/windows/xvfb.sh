@@ -19,14 +19,12 @@ StopXvfb() {
 }
 
 # UseVirtualDesktop PREFIX: one Wine desktop instead of bare X windows. It draws boxes with their frame and
-# caption, and without a window manager each closed box would otherwise stall Wine for a second. The Wine
-# server is stopped so that the desktop starts anew, with the setting and on this screen.
+# caption, and without a window manager each closed box would otherwise stall Wine for a second. Set every
+# time, since a prefix made anew has lost it; the Wine server is then stopped so that the desktop starts anew,
+# with the setting and on this screen.
 UseVirtualDesktop() {
   local reg=("$(dirname "${BASH_SOURCE[0]}")/wine-run.sh" "$1" wine64 reg add)
-  if [ ! -f "$1/.desktop" ]; then
-    "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-    "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
-    touch "$1/.desktop"
-  fi
+  "${reg[@]}" 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+  "${reg[@]}" 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
   WINEPREFIX=$1 "$wineserver" -k 2>/dev/null || true
 }
