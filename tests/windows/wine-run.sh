@@ -6,7 +6,7 @@
 # and are made anew when it has changed.
 # Usage: wine-run.sh PREFIX wine64|wine32 PROGRAM [ARGUMENTS...]
 set -euo pipefail
-export WINEPREFIX=$1
+export WINEPREFIX=$(realpath -m "$1")  # Wine takes an absolute path only
 loader=/usr/lib/wine/$([ "$2" = wine32 ] && echo wine || echo wine64)
 shift 2
 export WINEDEBUG=${WINEDEBUG:--all}
