@@ -100,35 +100,23 @@ struct HostileCase {
     Expected expected;
 };
 
-class HostileInputTest : public ::testing::Test {
-  protected:
-    // Tests may run in parallel processes: one file per test.
-    void SetUp() override {
-        path = testing::TempDir() + "tallyglass-hostile-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name() + ".Map.Gbx";
+void RunAll(const std::vector<HostileCase>& cases) {
+    const auto start = std::chrono::steady_clock::now();
+    for (const HostileCase& c : cases) {
+        const RunRecord run = TracedRunOnMap(c.map);
+        EXPECT_EQ(run.broken, "") << c.name;
+        const std::vector<Messages>& allowed = c.expected.allowed;
+        EXPECT_TRUE(allowed.empty() || std::find(allowed.begin(), allowed.end(), run.messages) != allowed.end())
+            << c.name << ": shown " << testing::PrintToString(run.messages) << ", expected one of "
+            << testing::PrintToString(allowed);
+        EXPECT_TRUE(c.expected.held < 0 || run.held == c.expected.held) << c.name << ": held " << run.held;
     }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    printf("%zu hostile maps in %.2f s\n", cases.size(), seconds);
+    testing::Test::RecordProperty("cases", static_cast<int>(cases.size()));
+}
 
-    void RunAll(const std::vector<HostileCase>& cases) {
-        const auto start = std::chrono::steady_clock::now();
-        for (const HostileCase& c : cases) {
-            ASSERT_TRUE(WriteFile(path, c.map)) << path;
-            const RunRecord run = TracedRun(path.c_str());
-            EXPECT_EQ(run.broken, "") << c.name;
-            const std::vector<Messages>& allowed = c.expected.allowed;
-            EXPECT_TRUE(allowed.empty() || std::find(allowed.begin(), allowed.end(), run.messages) != allowed.end())
-                << c.name << ": shown " << testing::PrintToString(run.messages) << ", expected one of "
-                << testing::PrintToString(allowed);
-            EXPECT_TRUE(c.expected.held < 0 || run.held == c.expected.held) << c.name << ": held " << run.held;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        printf("%zu hostile maps in %.2f s\n", cases.size(), seconds);
-        RecordProperty("cases", static_cast<int>(cases.size()));
-    }
-
-    std::string path;
-};
-
-TEST_F(HostileInputTest, EveryTruncationOfTheFile) {
+TEST(HostileInputTest, EveryTruncationOfTheFile) {
     const Base base = MakeBase();
     std::vector<HostileCase> cases;
     for (size_t length = 0; length <= base.map.size(); ++length) {
@@ -141,7 +129,7 @@ TEST_F(HostileInputTest, EveryTruncationOfTheFile) {
     RunAll(cases);
 }
 
-TEST_F(HostileInputTest, HeaderSizeFieldsAndBackwardSeeks) {
+TEST(HostileInputTest, HeaderSizeFieldsAndBackwardSeeks) {
     const Base base = MakeBase();
     const struct {
         const char* name;
@@ -175,7 +163,7 @@ Bytes MapWithChunkWord(const Base& base, size_t offset, uint32_t value) {
     return BuildMap(layout);
 }
 
-TEST_F(HostileInputTest, ChunkFields) {
+TEST(HostileInputTest, ChunkFields) {
     const Base base = MakeBase();
     const uint32_t bodySize = static_cast<uint32_t>(base.layout.body.size());
     const std::string firstItem = kItemLines.substr(0, kItemLines.find("\r\n", 2));
@@ -232,7 +220,7 @@ TEST_F(HostileInputTest, ChunkFields) {
     RunAll(cases);
 }
 
-TEST_F(HostileInputTest, EveryTruncationOfTheBody) {
+TEST(HostileInputTest, EveryTruncationOfTheBody) {
     const Base base = MakeBase();
     std::vector<HostileCase> cases;
     for (size_t length = 0; length <= base.layout.body.size(); ++length) {
@@ -247,7 +235,7 @@ TEST_F(HostileInputTest, EveryTruncationOfTheBody) {
     RunAll(cases);
 }
 
-TEST_F(HostileInputTest, LongestStringsAndCountsBeyondTheBody) {
+TEST(HostileInputTest, LongestStringsAndCountsBeyondTheBody) {
     auto mapOf = [](const ItemsChunk& chunk) {
         MapLayout layout;
         layout.body = BodyWithChunk(BuildItemsChunk(chunk));

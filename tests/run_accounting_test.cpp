@@ -12,14 +12,6 @@
 
 namespace {
 
-std::string TempMap(const Bytes& bytes) {
-    // Tests may run in parallel processes: one file per test.
-    const std::string path = testing::TempDir() + "tallyglass-" +
-                             testing::UnitTest::GetInstance()->current_test_info()->name() + ".Map.Gbx";
-    EXPECT_TRUE(WriteFile(path, bytes));
-    return path;
-}
-
 void ExpectRun(const RunRecord& run, const std::vector<Message>& messages, int held, const std::string& name) {
     EXPECT_EQ(run.broken, "") << name;
     EXPECT_EQ(run.messages, messages) << name;
@@ -27,11 +19,10 @@ void ExpectRun(const RunRecord& run, const std::vector<Message>& messages, int h
 }
 
 TEST(RunAccountingTest, EveryCaseReleasesWhatItHeldInOrder) {
-    for (const RunCase& c : MapRunCases()) ExpectRun(TracedRun(TempMap(c.map).c_str()), c.messages, c.held, c.name);
+    for (const RunCase& c : MapRunCases()) ExpectRun(TracedRunOnMap(c.map), c.messages, c.held, c.name);
 }
 
 TEST(RunAccountingTest, RefusedAllocations) {
-    const std::string path = TempMap(SampleMap());
     struct Case {
         unsigned failing;  // which allocation of the run is refused
         const char* message;
@@ -41,7 +32,7 @@ TEST(RunAccountingTest, RefusedAllocations) {
     const Case cases[] = {{1, kOutOfMemory, 1}, {2, kOutOfMemory, 2}, {3, kReadError, 3}};
     for (const Case& c : cases) {
         PlatformFailAllocation(c.failing);
-        ExpectRun(TracedRun(path.c_str()), {Warning(c.message)}, c.held, c.message);
+        ExpectRun(TracedRunOnMap(SampleMap()), {Warning(c.message)}, c.held, c.message);
         PlatformFailAllocation(0);
     }
 }

@@ -22,9 +22,6 @@ bool tracing = false;
 std::vector<std::string> trace;
 unsigned allocationsUntilFailure = 0;
 
-void Record(const std::string& line) {
-    if (tracing) trace.push_back(line);
-}
 
 std::string Narrow(LPCWSTR text) {
     size_t n = 0;
@@ -39,13 +36,13 @@ extern "C" HANDLE __wrap_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LP
     HANDLE file = __real_CreateFileW(name, access, share, security, disposition, flags, templateFile);
     if (file == INVALID_HANDLE_VALUE) return file;
     ++counts.openFiles;
-    Record("CreateFileW");
+    if (tracing) trace.push_back("CreateFileW");
     return file;
 }
 
 extern "C" BOOL __wrap_CloseHandle(HANDLE file) {
     --counts.openFiles;
-    Record("CloseHandle");
+    if (tracing) trace.push_back("CloseHandle");
     return __real_CloseHandle(file);
 }
 
@@ -55,13 +52,13 @@ extern "C" HGLOBAL __wrap_GlobalAlloc(UINT flags, SIZE_T bytes) {
     if (!block) return block;
     ++counts.liveBlocks;
     blockSizes[block] = bytes;
-    Record("GlobalAlloc " + std::to_string(bytes));
+    if (tracing) trace.push_back("GlobalAlloc " + std::to_string(bytes));
     return block;
 }
 
 extern "C" HGLOBAL __wrap_GlobalFree(HGLOBAL block) {
     --counts.liveBlocks;
-    Record("GlobalFree " + std::to_string(blockSizes[block]));
+    if (tracing) trace.push_back("GlobalFree " + std::to_string(blockSizes[block]));
     blockSizes.erase(block);
     return __real_GlobalFree(block);
 }
@@ -70,7 +67,7 @@ extern "C" int __wrap_MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UIN
     if (!tracing) return __real_MessageBoxW(owner, text, caption, type);
     char style[16];
     snprintf(style, sizeof style, "0x%X ", type);
-    Record("MessageBoxW " + std::string(style) + Narrow(caption) + "|" + Narrow(text));
+    trace.push_back("MessageBoxW " + std::string(style) + Narrow(caption) + "|" + Narrow(text));
     return IDOK;
 }
 

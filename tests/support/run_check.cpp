@@ -1,6 +1,9 @@
 #include "run_check.h"
 
 #include <algorithm>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -124,6 +127,14 @@ RunRecord TracedRun(const char* tail) {
     const int result = wWinMain(nullptr, nullptr, tail ? wide.data() : nullptr, 0);
     RunRecord record = Check(PlatformTraceEnd(), false);
     if (result != 0 && record.broken.empty()) record.broken = "exit code not 0";
+    return record;
+}
+
+RunRecord TracedRunOnMap(const Bytes& map) {
+    const std::string path = "/tmp/tallyglass-run-" + std::to_string(getpid()) + ".Map.Gbx";
+    if (!WriteFile(path, map)) return {{}, 0, "cannot write " + path, {}};
+    RunRecord record = TracedRun(path.c_str());
+    remove(path.c_str());
     return record;
 }
 

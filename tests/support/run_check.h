@@ -21,5 +21,8 @@ struct RunRecord {
 // wWinMain with this command-line tail (null: none).
 RunRecord TracedRun(const char* tail);
 
+// TracedRun on `map`, written to a file of this process's own and removed afterwards.
+RunRecord TracedRunOnMap(const Bytes& map);
+
 // BuildItemsReport alone on `size` bytes of body.
 RunRecord TracedReport(const unsigned char* body, uint32_t size);
