@@ -37,6 +37,17 @@ TEST(LinuxPlatformTest, Utf16ToUtf8ReplacesLoneSurrogates) {
     EXPECT_EQ(Utf16ToUtf8(lowFirst, 2), "\xEF\xBF\xBD" "a");
 }
 
+// Any bytes of a file name come back as they were; valid UTF-8 in it is decoded, so the logic sees its text.
+TEST(LinuxPlatformTest, FileNamesComeBackAsTheirBytes) {
+    const std::string names[] = {"plain", "caf\xC3\xA9 \xF0\x9F\x8C\xB2", "\xFF\xFE", "\xED\xB2\x80 encoded surrogate",
+                                 "\xE6\x9C cut short", "\xC0\xAF overlong", "\x80\xBF\xF4\x90\x80\x80"};
+    for (const std::string& name : names) {
+        const std::u16string units = FileNameToUtf16(name);
+        EXPECT_EQ(FileNameFromUtf16(units.data(), units.size()), name) << name;
+    }
+    EXPECT_EQ(FileNameToUtf16("caf\xC3\xA9\xFF"), u"caf\u00E9\xDCFF");
+}
+
 TEST(LinuxPlatformTest, MultiByteToWideCharCountsTheTerminatorAndNeedsRoom) {
     WCHAR wide[4];
     EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "\xC3\xA9z", -1, wide, 4), 3);

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "console.h"
 #include "utf.h"
 
 namespace {
@@ -34,41 +35,57 @@ size_t WideLength(LPCWSTR text) {
     return n;
 }
 
-std::string NarrowPath(LPCWSTR path) { return Utf16ToUtf8(path, WideLength(path)); }
+std::string NarrowPath(LPCWSTR path) { return FileNameFromUtf16(path, WideLength(path)); }
 
 int FileDescriptor(HANDLE file) { return static_cast<FileRecord*>(file)->fd; }
 
 BlockHeader* Header(HGLOBAL block) { return static_cast<BlockHeader*>(block); }
 
-void WriteAll(int fd, const std::string& text) {
+std::string warningPrefix = "tallyglass: ";
+MessageRecord record = {false, 0};
+
+bool IsTerminalControl(char16_t c) { return (c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0x7F && c <= 0x9F); }
+
+}  // namespace
+
+std::string TerminalText(const char16_t* units, size_t count) {
+    std::u16string shown(units, count);
+    size_t kept = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (units[i] == u'\r' && i + 1 < count && units[i + 1] == u'\n') continue;
+        shown[kept++] = IsTerminalControl(units[i]) ? u'\uFFFD' : units[i];
+    }
+    return Utf16ToUtf8(shown.data(), kept);
+}
+
+bool WriteAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;  // nowhere left to tell the user; the run goes on as after a closed box
+        if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
+    return true;
 }
 
-std::string MessageLines(LPCWSTR text) {
-    std::string lines = text ? Utf16ToUtf8(text, WideLength(text)) : std::string();
-    std::string out;
-    out.reserve(lines.size() + 1);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] == '\r' && i + 1 < lines.size() && lines[i + 1] == '\n') continue;
-        out += lines[i];
-    }
-    return out + "\n";
+void BeginMessages(const std::string& prefix) {
+    warningPrefix = prefix;
+    record = {false, 0};
 }
 
-}  // namespace
+MessageRecord MessagesSinceBegin() { return record; }
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-    // Without blocking: a FIFO with no writer would otherwise hold the open forever.
-    const int fd = open(NarrowPath(fileName).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Judged before it is opened: opening a device can act on it, a terminal can become the controlling one.
+    const std::string name = NarrowPath(fileName);
+    struct stat judged;
+    if (stat(name.c_str(), &judged) != 0 || !S_ISREG(judged.st_mode)) return INVALID_HANDLE_VALUE;
+    // Without blocking, should a FIFO have taken the file's place since; and only the very file judged.
+    const int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return INVALID_HANDLE_VALUE;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || opened.st_dev != judged.st_dev || opened.st_ino != judged.st_ino) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
@@ -162,12 +179,17 @@ int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, in
     return static_cast<int>(units.size());
 }
 
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
+// A failed write ends nothing: the run goes on as after a box the user closed.
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
+    const std::string lines = (text ? TerminalText(text, WideLength(text)) : std::string()) + "\n";
     if ((type & 0xF0u) == MB_ICONINFORMATION) {
-        WriteAll(STDOUT_FILENO, MessageLines(text));
+        if (WriteAll(STDOUT_FILENO, lines)) {
+            record.reported = true;
+        } else {
+            record.stdoutError = errno;
+        }
     } else {
-        const std::string title = caption ? Utf16ToUtf8(caption, WideLength(caption)) : std::string();
-        WriteAll(STDERR_FILENO, title + ": " + MessageLines(text));
+        WriteAll(STDERR_FILENO, warningPrefix + lines);
     }
     return IDOK;
 }
@@ -184,6 +206,7 @@ BOOL PathUnquoteSpacesW(LPWSTR path) {
 
 BOOL PathFileExistsW(LPCWSTR path) {
     if (!path || path[0] == 0) return FALSE;
+    // A path that cannot be looked at for lack of permission is there all the same: opening it fails later.
     struct stat info;
-    return stat(NarrowPath(path).c_str(), &info) == 0 ? TRUE : FALSE;
+    return stat(NarrowPath(path).c_str(), &info) == 0 || errno == EACCES ? TRUE : FALSE;
 }

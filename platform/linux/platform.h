@@ -52,9 +52,9 @@ typedef struct Overlapped* LPOVERLAPPED;
 // C linkage, as the Windows API has.
 extern "C" {
 
-// Opens an existing regular file, or a link to one, for reading, and never blocks; anything else (a directory,
-// as on Windows, a FIFO, socket or device) cannot be opened. Returns INVALID_HANDLE_VALUE on failure. Access,
-// sharing and attributes are accepted but not enforced.
+// Opens an existing regular file, or a link to one, for reading; anything else (a directory, as on Windows, a
+// FIFO, socket or device) is refused before it is opened. Never blocks. Returns INVALID_HANDLE_VALUE on
+// failure. Access, sharing and attributes are accepted but not enforced.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 
@@ -83,12 +83,13 @@ HGLOBAL GlobalFree(HGLOBAL block);  // NULL on success
 // returns 0 when the output does not fit. `byteCount` -1 converts through the terminating zero.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int byteCount, LPWSTR wide, int wideCount);
 
-// Information boxes print the text on stdout; all others print "caption: text" on stderr. Text is written as
-// UTF-8 with "\r\n" as "\n" and one "\n" at the end; a lone surrogate becomes U+FFFD.
+// Information boxes print the text on stdout; all others print it on stderr behind the prefix the start-up
+// set (console.h), in place of the caption. Text is written as TerminalText with one "\n" at the end.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 // Removes one pair of enclosing double quotes in place.
 BOOL PathUnquoteSpacesW(LPWSTR path);
+// TRUE when something is there, also where permission to look at it is lacking.
 BOOL PathFileExistsW(LPCWSTR path);
 
 }  // extern "C"

@@ -24,6 +24,27 @@ int ContinuationCount(unsigned char lead) {
     return -1;
 }
 
+// The length of the valid UTF-8 sequence at `s` (of `count` bytes), its code point in *c; 0 when it is invalid.
+size_t ValidSequence(const unsigned char* s, size_t count, char32_t* c) {
+    const int more = ContinuationCount(s[0]);
+    if (more < 0 || count <= static_cast<size_t>(more) || (more > 0 && !SecondByteFits(s[0], s[1]))) return 0;
+    *c = s[0] & (0x7F >> more);
+    for (int k = 1; k <= more; ++k) {
+        if ((s[k] & 0xC0) != 0x80) return 0;
+        *c = (*c << 6) | (s[k] & 0x3F);
+    }
+    return static_cast<size_t>(more) + 1;
+}
+
+void AppendUtf16(std::u16string& out, char32_t c) {
+    if (c >= 0x10000) {
+        out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+        out += static_cast<char16_t>(c);
+    }
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -40,6 +61,26 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+// Lone surrogates become U+FFFD, or with `escapes` those of U+DC80..U+DCFF the byte they carry.
+std::string Utf16ToBytes(const char16_t* units, size_t count, bool escapes) {
+    std::string out;
+    out.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t u = units[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (escapes && u >= 0xDC80 && u <= 0xDCFF) {
+            out += static_cast<char>(u - 0xDC00);
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            AppendUtf8(out, kReplacement);
+        } else {
+            AppendUtf8(out, u);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -71,31 +112,25 @@ std::u16string Utf8ToUtf16(const char* bytes, size_t count) {
             c = (c << 6) | (s[i++] & 0x3F);
             ++taken;
         }
-        if (taken < more || !fits) {
-            out += kReplacement;
-        } else if (c >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
+        AppendUtf16(out, taken < more || !fits ? kReplacement : c);
     }
     return out;
 }
 
-std::string Utf16ToUtf8(const char16_t* units, size_t count) {
-    std::string out;
-    out.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        const char16_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, kReplacement);
-        } else {
-            AppendUtf8(out, u);
-        }
+std::string Utf16ToUtf8(const char16_t* units, size_t count) { return Utf16ToBytes(units, count, false); }
+
+// Valid UTF-8 never encodes a surrogate, so an escaped byte cannot be mistaken for a decoded character.
+std::u16string FileNameToUtf16(const std::string& bytes) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t c = 0;
+        const size_t length = ValidSequence(s + i, bytes.size() - i, &c);
+        AppendUtf16(out, length > 0 ? c : 0xDC00 + s[i]);
+        i += length > 0 ? length : 1;
     }
     return out;
 }
+
+std::string FileNameFromUtf16(const char16_t* units, size_t count) { return Utf16ToBytes(units, count, true); }
