@@ -26,7 +26,10 @@ const char kHelp[] =
     "Each report goes to standard output; with several maps, each map's output is headed by a line\n"
     "\"==> MAP <==\". Errors and warnings go to standard error as \"tallyglass: MAP: SENTENCE\".\n"
     "\n"
-    "Exit status: 0 if every MAP got its report, 1 if any did not, 2 on a usage error.\n";
+    "Exit status: 0 if every MAP got its report, 1 if any did not, 2 on a usage error.\n"
+    "\n"
+    "Example: tallyglass maps/*.Map.Gbx\n"
+    "The sentences and what each means: man tallyglass\n";
 const char kVersion[] = "tallyglass " TALLYGLASS_VERSION
                         "\n"
                         "Licence: GNU GPL, version 2 or later.\n";
