@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and runs both at once for a bounded time, from seeds written by the test map writer.
 # A target fails when it finds an input that breaks a rule, crashes, hangs (over 10 s) or grows past 2 GB; the
-# input is left in build/fuzz/findings. Prints one "ok:" or "FAILED:" line a target.
+# input is kept in a folder of this run's own under build/fuzz/findings, which later runs leave alone. Prints one
+# "ok:" or "FAILED:" line a target.
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET]   (default 60)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -9,23 +10,25 @@ seconds="${1:-60}"
 scripts/install-deps.sh all >/dev/null
 out=build/fuzz
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$(nproc)" >/dev/null || exit 1
-rm -rf "$out/seeds" "$out/findings" "$out/logs"
-mkdir -p "$out/seeds/map" "$out/seeds/body" "$out/findings" "$out/logs" "$out/corpus/map" "$out/corpus/body"
+findings=$out/findings/$(date -u +%Y%m%dT%H%M%SZ)-$$
+rm -rf "$out/seeds" "$out/logs"
+mkdir -p "$out/seeds/map" "$out/seeds/body" "$findings" "$out/logs" "$out/corpus/map" "$out/corpus/body"
 "$out/tests/support/write_case_maps" "$out/seeds/map" && "$out/tests/support/write_case_maps" "$out/seeds/body" bodies || exit 1
 
 # Inputs of at most 4 kB: a full report needs no more (back-references repeat long strings), and longer item
 # lists only slow every run down. The corpus grows across local runs.
 run() {  # run TARGET KIND
   if "$out/fuzz/$1" -max_total_time="$seconds" -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-       -artifact_prefix="$out/findings/$1-" "$out/corpus/$2" "$out/seeds/$2" >"$out/logs/$1.log" 2>&1; then
+       -artifact_prefix="$findings/$1-" "$out/corpus/$2" "$out/seeds/$2" >"$out/logs/$1.log" 2>&1; then
     echo "ok: $1, $(sed -n 's/^stat::number_of_executed_units: *//p' "$out/logs/$1.log") executions in $seconds s," \
          "corpus $(find "$out/corpus/$2" -type f | wc -l) files"
   else
     tail -n 60 "$out/logs/$1.log"
-    echo "FAILED: $1 found a failing input (in $out/findings): fix it, and keep the input as a test case"
+    echo "FAILED: $1 found a failing input, kept in $findings: fix it, and keep the input as a test case"
   fi
 }
 run fuzz_map_file map >"$out/logs/map.result" &
 run fuzz_items_report body
 wait
 cat "$out/logs/map.result"
+rmdir "$findings" 2>/dev/null || true  # a run that found nothing leaves no folder
