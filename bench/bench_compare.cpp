@@ -1,6 +1,8 @@
 // Times the tool against the floor program on each map, alternately, so that a busy machine weighs on both alike
-// (bench/README.md). Exits 1 when a run fails.
+// (bench/README.md); with --many, one process of the tool over all the maps against one process per map.
+// Exits 1 when a run fails.
 //   bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...
+//   bench_compare --many TOOL RUNS MAP...
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,15 +26,15 @@ struct Sample {
 
 double Ms(const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; }
 
-// Runs `program map` with its output going nowhere.
-Sample Run(const char* program, const char* map) {
+// Runs `program` with the arguments `args`, its output going nowhere.
+Sample Run(char* const* args) {
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
         const int nowhere = open("/dev/null", O_WRONLY);
         dup2(nowhere, STDOUT_FILENO);
         dup2(nowhere, STDERR_FILENO);
-        execl(program, program, map, static_cast<char*>(nullptr));
+        execv(args[0], args);
         _exit(127);
     }
     int status = 0;
@@ -41,6 +43,11 @@ Sample Run(const char* program, const char* map) {
     const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return {WIFEXITED(status) && WEXITSTATUS(status) == 0, wall, Ms(usage.ru_utime) + Ms(usage.ru_stime),
             static_cast<double>(usage.ru_maxrss) / 1024};
+}
+
+Sample Run(char* program, char* map) {
+    char* const args[] = {program, map, nullptr};
+    return Run(args);
 }
 
 bool ReadSizes(const char* map, MapSizes* sizes) {
@@ -57,9 +64,43 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// One process over every map against a process per map, alternately: medians of `runs` runs of each, and
+// the peak memory of the one process against that of the largest single run.
+int CompareMany(char** argv, int argc) {
+    const int runs = atoi(argv[3]);
+    if (runs < 1 || argc < 5) return 2;
+    std::vector<char*> all = {argv[2]};
+    all.insert(all.end(), argv + 4, argv + argc);
+    all.push_back(nullptr);
+    std::vector<double> oneWall, manyWall;
+    double onePeak = 0, manyPeak = 0;
+    for (int run = 0; run < runs; ++run) {
+        const Sample one = Run(all.data());
+        if (!one.ok) return 1;
+        oneWall.push_back(one.wallMs), onePeak = std::max(onePeak, one.peakMiB);
+        double total = 0;
+        for (int m = 4; m < argc; ++m) {
+            const Sample alone = Run(argv[2], argv[m]);
+            if (!alone.ok) return 1;
+            total += alone.wallMs, manyPeak = std::max(manyPeak, alone.peakMiB);
+        }
+        manyWall.push_back(total);
+    }
+    printf("%d maps, medians of %d runs: one process %.1f ms, one process per map %.1f ms, %.1f times faster;"
+           " peak %.1f MiB against %.1f MiB for the largest map alone\n",
+           argc - 4, runs, Median(oneWall), Median(manyWall), Median(manyWall) / Median(oneWall), onePeak, manyPeak);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "--many") {
+        const int result = CompareMany(argv, argc);
+        if (result == 2) fprintf(stderr, "usage: bench_compare --many TOOL RUNS MAP...\n");
+        if (result == 1) fprintf(stderr, "bench_compare: a run failed\n");
+        return result;
+    }
     const int runs = argc >= 6 ? atoi(argv[3]) : 0, maxRuns = argc >= 6 ? atoi(argv[4]) : 0;
     if (runs < 1 || maxRuns < runs) {
         fprintf(stderr, "usage: bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...\n");

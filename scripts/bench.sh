@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark (bench/README.md): the tool end to end against the floor of reading and decompressing the body,
-# on maps with bodies from 10 KB to 512 MB and one with millions of items, then the chunk search over 512 MiB.
+# on maps with bodies from 10 KB to 512 MB and one with millions of items; one process over many maps against a
+# process per map; then the chunk search over 512 MiB.
 # Usage: scripts/bench.sh [RUNS]   (medians of at least RUNS runs per map, default 11; maps go to build/bench/maps)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,5 +23,9 @@ echo "== machine: $(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'), $(fre
      "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== tool vs floor: medians of at least ${1:-11} interleaved runs (ms wall; cpu = ratio of user+sys medians)"
 "$bin/bench_compare" build/bench/tallyglass "$bin/bench_floor" "${1:-11}" 101 "${files[@]}"
+echo "== many maps: one process over 1,000 copies of the sample against 1,000 processes"
+mkdir -p "$maps/copies"
+for i in $(seq 1000); do cp samples/Sample.Map.Gbx "$maps/copies/$i.Map.Gbx"; done
+"$bin/bench_compare" --many build/bench/tallyglass "${1:-11}" "$maps"/copies/*.Map.Gbx
 echo "== chunk search over 512 MiB"
 "$bin/find_chunk_bench" --benchmark_filter='/536870912$'
