@@ -42,7 +42,7 @@ int FileDescriptor(HANDLE file) { return static_cast<FileRecord*>(file)->fd; }
 BlockHeader* Header(HGLOBAL block) { return static_cast<BlockHeader*>(block); }
 
 std::string warningPrefix = "tallyglass: ";
-MessageRecord record = {false, 0};
+MessageRecord messages = {false, 0};
 
 bool IsTerminalControl(char16_t c) { return (c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0x7F && c <= 0x9F); }
 
@@ -71,10 +71,10 @@ bool WriteAll(int fd, const std::string& text) {
 
 void BeginMessages(const std::string& prefix) {
     warningPrefix = prefix;
-    record = {false, 0};
+    messages = {false, 0};
 }
 
-MessageRecord MessagesSinceBegin() { return record; }
+MessageRecord MessagesSinceBegin() { return messages; }
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     // Judged before it is opened: opening a device can act on it, a terminal can become the controlling one.
@@ -184,9 +184,9 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
     const std::string lines = (text ? TerminalText(text, WideLength(text)) : std::string()) + "\n";
     if ((type & 0xF0u) == MB_ICONINFORMATION) {
         if (WriteAll(STDOUT_FILENO, lines)) {
-            record.reported = true;
+            messages.reported = true;
         } else {
-            record.stdoutError = errno;
+            messages.stdoutError = errno;
         }
     } else {
         WriteAll(STDERR_FILENO, warningPrefix + lines);
