@@ -49,4 +49,4 @@ grep -q '^Number of embedded items: ' "$tmp/built.txt"
 cmp "$tmp/try.txt" "$tmp/built.txt" || { echo "release: the source archive's tool reports otherwise" >&2; exit 1; }
 
 echo "release $version in dist/ (bytes):"
-stat -c "%12s  %n" "$dist"/*
+(cd "$dist" && stat -c "%12s  %n" -- *)
