@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fetches Debian's source package of lzo2 into DIR for the builds that cannot use the system's library: the
 # package files (.dsc, .orig.tar.*, .debian.tar.*) stay in DIR/lzo2-source for the release, the unpacked tree
-# is DIR/lzo2, and DIR/lzo2.version names the source version. Done once per DIR, under a lock, so that two
-# configures at once share one fetch. The mirrors and suites are the machine's own apt sources, turned into
-# deb-src entries; apt runs with its own lists, cache and sources, so the machine's apt set-up is untouched.
+# is DIR/lzo2, and DIR/lzo2.version names the source version. Done once per DIR, under a lock, so that
+# configures at once wait for one fetch. The mirrors and suites are the machine's own apt sources, turned into
+# deb-src entries; apt runs with lists, cache and sources of its own, so it neither waits for another apt run
+# (nor another configure's) nor changes the machine's apt set-up.
 # Usage: cmake/fetch-lzo-source.sh DIR
 set -euo pipefail
 dir=$(realpath -m "$1")
