@@ -31,7 +31,8 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/build/linux/CMakeC
 
 rm -rf "$dist"
 mkdir "$dist"
-cp "$tree/build/windows32/Tallyglass-$version-windows-x86.zip" "$tree/build/linux/tallyglass_${version}"_*.deb "$dist/"
+cp "$tree/build/windows32/Tallyglass-$version-windows-x86.zip" "$dist/"
+cp "$tree/build/linux/tallyglass_${version}"_*.deb "$dist/"
 git archive --format=tar --prefix="tallyglass-$version/" HEAD | gzip -9n >"$dist/tallyglass-$version.tar.gz"
 # LZO's source package as the configure step fetched it: the files that the ZIP's LZO.txt names.
 lzo_names=$(tr -d '\r' <"$tree/build/windows32/notes/LZO.txt" | grep -o 'lzo2_[^ ,"]*' |
