@@ -28,7 +28,7 @@ for file in "$parts"*.sources; do
   sed -e '/^#/d' -e 's/^[[:space:]]*$//' "$file" | awk 'BEGIN { RS = "" }
     { types = ""; off = 0; text = ""; n = split($0, line, "\n")
       for (i = 1; i <= n; i++) {
-        if (line[i] ~ /^Types:/) { types = line[i]; line[i] = "Types: deb-src" }
+        if (tolower(line[i]) ~ /^types:/) { types = line[i]; line[i] = "Types: deb-src" }
         if (tolower(line[i]) ~ /^enabled:[ \t]*no/) off = 1
         text = text line[i] "\n"
       }
