@@ -47,7 +47,10 @@ apt-get "${apt_options[@]}" update -q
 (cd "$dir/lzo2-source" && apt-get "${apt_options[@]}" source -q lzo2)
 unpacked=$(find "$dir/lzo2-source" -mindepth 1 -maxdepth 1 -type d -name 'lzo2-*')
 dsc=$(find "$dir/lzo2-source" -maxdepth 1 -name 'lzo2_*.dsc')
-[ -f "$unpacked/src/lzo1x_d1.c" ] && [ -f "$dsc" ] || { echo "fetch-lzo-source: lzo2 not unpacked" >&2; exit 1; }
+if [ ! -f "$unpacked/src/lzo1x_d1.c" ] || [ ! -f "$dsc" ]; then
+  echo "fetch-lzo-source: lzo2 not unpacked in $dir/lzo2-source" >&2
+  exit 1
+fi
 mv "$unpacked" "$dir/lzo2"
 rm -rf "$work"
 sed -n 's/^Version: *//p' "$dsc" >"$dir/lzo2.version"

@@ -47,7 +47,7 @@ tar -xzf "$dist/tallyglass-$version.tar.gz" -C "$tmp/check"
 "$tmp/check/tallyglass-$version/scripts/try.sh" >"$tmp/try.txt"
 "$tree/build/linux/tallyglass" "$tree/samples/Sample.Map.Gbx" >"$tmp/built.txt"
 grep -q '^Number of embedded items: ' "$tmp/built.txt"
-cmp "$tmp/try.txt" "$tmp/built.txt" || { echo "release: the source archive's tool reports otherwise" >&2; exit 1; }
+cmp "$tmp/try.txt" "$tmp/built.txt" || { echo "release: the source archive's tool differs" >&2; exit 1; }
 
 echo "release $version in dist/ (bytes):"
 (cd "$dist" && stat -c "%12s  %n" -- *)
