@@ -6,6 +6,8 @@ wanted=(cmake make g++ pkg-config liblzo2-dev "${@:2}")
 if [ "${1:-tool}" = all ]; then
   # Tests and the benchmark; valgrind runs the real binary; clang's runtime serves the sanitizers and libFuzzer.
   wanted+=(clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind)
+  # lintian checks the Debian package.
+  wanted+=(lintian)
   # Cross-building for Windows (dpkg-dev for `apt-get source` of LZO, googletest for its sources) and running
   # the programs under wine64 on an X server of their own.
   wanted+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

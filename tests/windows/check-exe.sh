@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of a built Tallyglass.exe, read with the mingw binutils: image kind, GUI subsystem, the embedded
 # manifest (well-formed; asInvoker, no UI access, Common Controls 6, DPI awareness, supported Windows versions),
-# the version information and the imported DLLs (system DLLs only).
+# the version information (with the licence) and the imported DLLs (system DLLs only).
 # Usage: check-exe.sh OBJDUMP OBJCOPY EXE PE32|PE32+ VERSION
 set -uo pipefail
 objdump=$1 objcopy=$2 exe=$3 kind=$4 version=$5
@@ -55,7 +55,8 @@ done
 # The version information: UTF-16 strings, each value after its key; and the fixed part that Explorer shows as
 # the file version (VS_FIXEDFILEINFO: signature, structure version, file and product versions, little-endian).
 strings16=$("${objdump%objdump}strings" -a -el "$rsrc")
-for pair in ProductName=Tallyglass FileVersion="$version" ProductVersion="$version" OriginalFilename=Tallyglass.exe; do
+for pair in ProductName=Tallyglass FileVersion="$version" ProductVersion="$version" OriginalFilename=Tallyglass.exe \
+            "LegalCopyright=Copyright the Tallyglass authors. Licensed under the GNU GPL, version 2 or later"; do
   found=$(grep -A1 -xF "${pair%%=*}" <<<"$strings16" | sed -n 2p)
   check "version string $pair (found: $found)" test "$found" = "${pair#*=}"
 done
