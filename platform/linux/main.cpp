@@ -73,12 +73,12 @@ bool ReportMap(const std::string& path, int* stdoutError) {
 int main(int argc, char** argv) {
     // A closed output ends nothing: the write fails, and the map counts as not reported.
     signal(SIGPIPE, SIG_IGN);
-    std::vector<std::string> maps;
+    std::vector<const char*> maps;  // pointers into argv: a run over many maps keeps no copy of their names
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (!options || arg.size() < 2 || arg[0] != '-') {
-            maps.push_back(arg);
+            maps.push_back(argv[i]);
         } else if (arg == "--") {
             options = false;
         } else if (arg == "-h" || arg == "--help") {
