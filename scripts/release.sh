@@ -34,11 +34,9 @@ mkdir "$dist"
 cp "$tree/build/windows32/Tallyglass-$version-windows-x86.zip" "$dist/"
 cp "$tree/build/linux/tallyglass_${version}"_*.deb "$dist/"
 git archive --format=tar --prefix="tallyglass-$version/" HEAD | gzip -9n >"$dist/tallyglass-$version.tar.gz"
-# LZO's source package as the configure step fetched it: the files that the ZIP's LZO.txt names.
-lzo_names=$(tr -d '\r' <"$tree/build/windows32/notes/LZO.txt" | grep -o 'lzo2_[^ ,"]*' |
-            sed 's/[.]$//' | sort -u)
-[ -n "$lzo_names" ] || { echo "release: LZO.txt names no source package file" >&2; exit 1; }
-for name in $lzo_names; do cp "$tree/build/windows32/_deps/lzo2-source/$name" "$dist/"; done
+# LZO's source package as the configure step fetched it, the files that the ZIP's LZO.txt names.
+find "$tree/build/windows32/_deps/lzo2-source" -maxdepth 1 -type f -name 'lzo2_*' -exec cp -t "$dist" {} +
+ls "$dist"/lzo2_*.dsc >/dev/null || { echo "release: no lzo2 source package fetched" >&2; exit 1; }
 (cd "$dist" && sha256sum -- * >"$tmp/SHA256SUMS" && mv "$tmp/SHA256SUMS" .)
 
 # The source archive builds and runs as its README says.

@@ -52,9 +52,9 @@ ExitStatus UsageError(const std::string& problem) {
 
 // Runs one map through the logic. The tail is put in quotes where the logic would otherwise unquote or
 // ignore the name (an empty name, or one that starts and ends with a quote), so that it means this one
-// file. False when the map got no report.
-bool ReportMap(const std::string& path, int* stdoutError) {
-    const std::string prefix = "tallyglass: " + Shown(path) + ": ";
+// file. `shown` is the path as the terminal shows it. False when the map got no report.
+bool ReportMap(const std::string& path, const std::string& shown, int* stdoutError) {
+    const std::string prefix = "tallyglass: " + shown + ": ";
     std::u16string tail = FileNameToUtf16(path);
     if (tail.empty() || (tail.front() == u'"' && tail.back() == u'"')) tail = u'"' + tail + u'"';
     if (tail.size() > kTailLimit) {
@@ -94,11 +94,12 @@ int main(int argc, char** argv) {
     ExitStatus status = kAllReported;
     int stdoutError = 0;
     for (size_t i = 0; i < maps.size(); ++i) {
+        const std::string shown = Shown(maps[i]);
         // Headers as head(1) writes them: a blank line between one map's output and the next header.
-        if (maps.size() > 1 && !WriteAll(STDOUT_FILENO, (i > 0 ? "\n==> " : "==> ") + Shown(maps[i]) + " <==\n")) {
+        if (maps.size() > 1 && !WriteAll(STDOUT_FILENO, (i > 0 ? "\n==> " : "==> ") + shown + " <==\n")) {
             stdoutError = errno;
         }
-        if (!ReportMap(maps[i], &stdoutError)) status = kSomeNotReported;
+        if (!ReportMap(maps[i], shown, &stdoutError)) status = kSomeNotReported;
     }
     // Said once, as other tools do; the maps whose reports were lost already count as not reported.
     if (stdoutError != 0) {
