@@ -57,7 +57,9 @@ class CliTest : public ::testing::Test {
             if (unprivileged && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
             alarm(60);
             std::vector<std::string> words;
-            std::istringstream under(getenv("TALLYGLASS_UNDER") ? getenv("TALLYGLASS_UNDER") : "");
+            // Unprivileged runs go without the wrapper: its own files may lie where user nobody cannot read.
+            const char* wrapper = unprivileged ? nullptr : getenv("TALLYGLASS_UNDER");
+            std::istringstream under(wrapper ? wrapper : "");
             for (std::string word; under >> word;) words.push_back(word);
             words.push_back(binary);
             words.insert(words.end(), args.begin(), args.end());
