@@ -1,4 +1,4 @@
-// Linux platform layer: POSIX files, the C heap and the standard streams standing in for the Windows calls.
+// Linux platform layer: POSIX files and the C heap standing in for the Windows calls; the message box is console.cpp.
 #include "platform.h"
 
 #include <fcntl.h>
@@ -11,7 +11,6 @@
 #include <new>
 #include <string>
 
-#include "console.h"
 #include "utf.h"
 
 namespace {
@@ -41,40 +40,7 @@ int FileDescriptor(HANDLE file) { return static_cast<FileRecord*>(file)->fd; }
 
 BlockHeader* Header(HGLOBAL block) { return static_cast<BlockHeader*>(block); }
 
-std::string warningPrefix = "tallyglass: ";
-MessageRecord messages = {false, 0};
-
-bool IsTerminalControl(char16_t c) { return (c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0x7F && c <= 0x9F); }
-
 }  // namespace
-
-std::string TerminalText(const char16_t* units, size_t count) {
-    std::u16string shown(units, count);
-    size_t kept = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (units[i] == u'\r' && i + 1 < count && units[i + 1] == u'\n') continue;
-        shown[kept++] = IsTerminalControl(units[i]) ? u'\uFFFD' : units[i];
-    }
-    return Utf16ToUtf8(shown.data(), kept);
-}
-
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-void BeginMessages(const std::string& prefix) {
-    warningPrefix = prefix;
-    messages = {false, 0};
-}
-
-MessageRecord MessagesSinceBegin() { return messages; }
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
     // Judged before it is opened: opening a device can act on it, a terminal can become the controlling one.
@@ -177,21 +143,6 @@ int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, in
     if (units.size() > static_cast<size_t>(wideCount)) return 0;
     units.copy(wide, units.size());
     return static_cast<int>(units.size());
-}
-
-// A failed write ends nothing: the run goes on as after a box the user closed.
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
-    const std::string lines = (text ? TerminalText(text, WideLength(text)) : std::string()) + "\n";
-    if ((type & 0xF0u) == MB_ICONINFORMATION) {
-        if (WriteAll(STDOUT_FILENO, lines)) {
-            messages.reported = true;
-        } else {
-            messages.stdoutError = errno;
-        }
-    } else {
-        WriteAll(STDERR_FILENO, warningPrefix + lines);
-    }
-    return IDOK;
 }
 
 BOOL PathUnquoteSpacesW(LPWSTR path) {
