@@ -1,15 +1,18 @@
 #include "entry.h"
 
-#include "items_report.h"
-#include "map_loader.h"
 #include "report_message.h"
 
-namespace {
+bool RunMap(LPCWSTR path, MapRun* run) {
+    if (!PathFileExistsW(path)) {
+        ReportMessage(TEXT("File not found."), kWarning);
+        return false;
+    }
+    if (!LoadMapBody(path, &run->map)) return false;
+    ReadItemsReport(run->map.body, run->map.bodySize, &run->report);
+    return ShowReportWarnings(&run->report);
+}
 
-// MAX_PATH wide characters, the terminator included.
-const unsigned kPathCapacity = 260;
-
-}  // namespace
+void EndMapRun(MapRun* run) { ReleaseMapBody(&run->map); }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandTail, int) {
     if (!commandTail || commandTail[0] == 0) {
@@ -20,15 +23,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandTail, int) {
     // The whole tail is one path, cut after its 259th character.
     WCHAR path[kPathCapacity] = {};
     for (unsigned i = 0; i + 1 < kPathCapacity && commandTail[i] != 0; ++i) path[i] = commandTail[i];
-
     PathUnquoteSpacesW(path);
-    if (!PathFileExistsW(path)) {
-        ReportMessage(TEXT("File not found."), kWarning);
-        return 0;
-    }
 
-    LoadedMap map = {};
-    if (LoadMapBody(path, &map)) BuildItemsReport(map.body, map.bodySize);
-    ReleaseMapBody(&map);
+    MapRun run = {};
+    if (RunMap(path, &run)) ShowReportText(&run.report, nullptr);
+    EndMapRun(&run);
     return 0;
 }

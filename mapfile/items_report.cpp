@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "body_cursor.h"
 #include "lookback_strings.h"
@@ -14,7 +15,6 @@ const unsigned char kItemsChunk[8] = {0x54, 0x30, 0x04, 0x03, 'P', 'I', 'K', 'S'
 const uint32_t kMaxItemCount = 0x10000000u;
 const uint32_t kSupportedVersion = 1;
 const unsigned kReportCapacity = 8192;
-const unsigned kItemTextCapacity = 512;
 
 // Wide text in a fixed buffer. Appends are cut at the capacity (keeping the terminator) and never rescan
 // the text, so a long item list costs nothing once the buffer is full.
@@ -38,13 +38,16 @@ void AppendAscii(ReportText* report, const char* text) {
     report->text[report->length] = 0;
 }
 
-void AppendUtf8(ReportText* report, const NarrowField* field) {
-    if (IsFull(report)) return;
-    // A NarrowField's 511 bytes never need more than 511 UTF-16 units, so the conversion always has room.
-    WCHAR wide[kItemTextCapacity];
+void AppendName(ReportText* report, ItemText* name, NameFilter showName) {
+    if (showName) showName(name);
+    AppendWide(report, name->text, name->length);
+}
+
+// A NarrowField's 511 bytes never need more than 511 UTF-16 units, so the conversion always has room.
+unsigned ConvertUtf8(const NarrowField* field, WCHAR wide[kItemTextCapacity]) {
     const int units = MultiByteToWideChar(CP_UTF8, 0, field->text, -1, wide, kItemTextCapacity);
     // The count includes the terminator, unless a sequence cut short at the end took it into its U+FFFD.
-    if (units > 0) AppendWide(report, wide, static_cast<unsigned>(units) - (wide[units - 1] == 0 ? 1 : 0));
+    return units > 0 ? static_cast<unsigned>(units) - (wide[units - 1] == 0 ? 1 : 0) : 0;
 }
 
 // 64 x 64 -> 128-bit product as two halves, portable to targets without a 128-bit integer type.
@@ -128,27 +131,42 @@ const unsigned char* ScanForChunk(const unsigned char* first, const unsigned cha
     return nullptr;
 }
 
-void ShowReadError() { ReportMessage(TEXT("Error while reading input file."), kWarning); }
+const WCHAR kReadError[] = TEXT("Error while reading input file.");
 
-// Reads the item list behind the chunk header into `report`. False when a lookback string fails.
-bool ReadItems(BodyCursor* cursor, uint32_t count, ReportText* report) {
-    // Too large for a thread's stack; one report runs at a time.
-    static LookbackTable table;
-    ResetLookbackTable(&table);
-    NarrowField field;
-    for (uint32_t item = 0; item < count; ++item) {
-        AppendAscii(report, "\r\n");
-        const int identifier = ReadLookbackString(cursor, &table, &field);
-        if (identifier < 0) return false;
-        if (identifier > 0) AppendUtf8(report, &field);
-        if (ReadLookbackString(cursor, &table, &field) < 0) return false;
-        const int author = ReadLookbackString(cursor, &table, &field);
-        if (author < 0) return false;
-        if (author > 0 && !IsFull(report)) {
-            AppendAscii(report, " (");
-            AppendUtf8(report, &field);
-            AppendAscii(report, ")");
+// Too large for a thread's stack; the first pass and every walk after it take turns.
+LookbackTable table;
+
+void ReadFailed(ItemsReport* report) { report->failure = kReadError; }
+
+bool FormatReportText(const ItemsReport* report, NameFilter showName, ReportText* text) {
+    text->length = 0;
+    text->text[0] = 0;
+    char heading[64];
+    snprintf(heading, sizeof heading, "Number of embedded items: %u", report->count);
+    AppendAscii(text, heading);
+
+    // The list was checked whole before; once the box is full, the rest would not show.
+    ItemWalk walk;
+    BeginItemWalk(report, &walk);
+    ReportItem item;
+    while (!IsFull(text) && ReadReportItem(&walk, &item)) {
+        AppendAscii(text, "\r\n");
+        AppendName(text, &item.identifier, showName);
+        if (item.author.length > 0 && !IsFull(text)) {
+            AppendAscii(text, " (");
+            AppendName(text, &item.author, showName);
+            AppendAscii(text, ")");
         }
+    }
+    if (walk.failure) return false;
+
+    if (report->embeddedSize != 0) {
+        WCHAR sizeText[kSizeTextCapacity];
+        FormatSize(report->embeddedSize, sizeText);
+        AppendAscii(text, "\r\nSize of embedded files: ");
+        unsigned length = 0;
+        while (sizeText[length] != 0) ++length;
+        AppendWide(text, sizeText, length);
     }
     return true;
 }
@@ -197,42 +215,69 @@ void FormatSize(uint32_t size, WCHAR text[kSizeTextCapacity]) {
     text[i] = 0;
 }
 
-void BuildItemsReport(const unsigned char* body, uint32_t size) {
+void ReadItemsReport(const unsigned char* body, uint32_t size, ItemsReport* report) {
+    *report = ItemsReport{};
     const unsigned char* chunk = FindItemsChunk(body, size);
     if (!chunk) {
-        ReportMessage(TEXT("Items chunk not found."), kWarning);
+        report->failure = TEXT("Items chunk not found.");
         return;
     }
     BodyCursor cursor = {chunk + sizeof kItemsChunk, body + size};
 
     uint32_t chunkSize = 0;
-    if (!ReadU32(&cursor, &chunkSize) || chunkSize == 0 || chunkSize > size) return ShowReadError();
+    if (!ReadU32(&cursor, &chunkSize) || chunkSize == 0 || chunkSize > size) return ReadFailed(report);
     uint32_t version = 0;
-    if (!ReadU32(&cursor, &version)) return ShowReadError();
-    if (version != kSupportedVersion) ReportMessage(TEXT("Unsupported chunk version."), kWarning);
+    if (!ReadU32(&cursor, &version)) return ReadFailed(report);
+    report->versionWarning = version != kSupportedVersion;
     uint32_t ignored = 0;
-    if (!ReadU32(&cursor, &ignored) || !ReadU32(&cursor, &ignored)) return ShowReadError();
-    uint32_t count = 0;
-    if (!ReadU32(&cursor, &count) || count > kMaxItemCount) return ShowReadError();
+    if (!ReadU32(&cursor, &ignored) || !ReadU32(&cursor, &ignored)) return ReadFailed(report);
+    if (!ReadU32(&cursor, &report->count) || report->count > kMaxItemCount) return ReadFailed(report);
 
-    ReportText report;
-    report.length = 0;
-    report.text[0] = 0;
-    char heading[64];
-    snprintf(heading, sizeof heading, "Number of embedded items: %u", count);
-    AppendAscii(&report, heading);
-
-    if (!ReadItems(&cursor, count, &report)) return ShowReadError();
-
-    uint32_t embeddedSize = 0;
-    if (!ReadU32(&cursor, &embeddedSize)) return ShowReadError();
-    if (embeddedSize != 0) {
-        WCHAR sizeText[kSizeTextCapacity];
-        FormatSize(embeddedSize, sizeText);
-        AppendAscii(&report, "\r\nSize of embedded files: ");
-        unsigned length = 0;
-        while (sizeText[length] != 0) ++length;
-        AppendWide(&report, sizeText, length);
+    report->items = cursor;
+    ResetLookbackTable(&table);
+    NarrowField field;
+    for (uint32_t item = 0; item < report->count; ++item) {
+        for (int string = 0; string < 3; ++string) {
+            if (ReadLookbackString(&cursor, &table, &field) < 0) return ReadFailed(report);
+        }
     }
-    ReportMessage(report.text, kInformation);
+    if (!ReadU32(&cursor, &report->embeddedSize)) return ReadFailed(report);
+}
+
+void BeginItemWalk(const ItemsReport* report, ItemWalk* walk) {
+    *walk = {report->items, report->count, nullptr};
+    ResetLookbackTable(&table);
+}
+
+bool ReadReportItem(ItemWalk* walk, ReportItem* item) {
+    if (walk->left == 0 || walk->failure) return false;
+    NarrowField field;
+    for (ItemText* text : {&item->identifier, &item->collection, &item->author}) {
+        const int length = ReadLookbackString(&walk->cursor, &table, &field);
+        if (length < 0) {
+            walk->failure = kReadError;
+            return false;
+        }
+        text->length = length > 0 ? ConvertUtf8(&field, text->text) : 0;
+    }
+    --walk->left;
+    return true;
+}
+
+bool ShowReportWarnings(const ItemsReport* report) {
+    if (report->versionWarning) ReportMessage(TEXT("Unsupported chunk version."), kWarning);
+    if (report->failure) ReportMessage(report->failure, kWarning);
+    return !report->failure;
+}
+
+void ShowReportText(const ItemsReport* report, NameFilter showName) {
+    ReportText text;
+    if (!FormatReportText(report, showName, &text)) return ReportMessage(kReadError, kWarning);
+    ReportMessage(text.text, kInformation);
+}
+
+void BuildItemsReport(const unsigned char* body, uint32_t size) {
+    ItemsReport report;
+    ReadItemsReport(body, size, &report);
+    if (ShowReportWarnings(&report)) ShowReportText(&report, nullptr);
 }
