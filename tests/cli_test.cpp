@@ -2,17 +2,21 @@
 // TALLYGLASS_UNDER set to a command (valgrind and its options), every run goes through it, and what it reports
 // fails the test.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "items_report.h"
 #include "run_cases.h"
 
 namespace {
@@ -26,6 +30,21 @@ struct Output {
 const char kUsageError[] = "Usage: tallyglass [OPTION]... MAP...\nTry 'tallyglass --help' for more information.\n";
 const char kFffd[] = "\xEF\xBF\xBD";  // U+FFFD, what a terminal is shown in place of what it would obey
 const uid_t kNobody = 65534;
+// The sample's items as --json writes them, collections by name.
+const char kSampleItems[] =
+    R"({"id": "Items\\Blocks\\Ramp_Café.Item.Gbx", "collection": "Common", "author": "Zoë"}, )"
+    R"({"id": "Items\\Deco\\Sakura木.Item.Gbx", "collection": "Common", "author": "Hana"}, )"
+    R"({"id": "Items\\Signs\\Start.Item.Gbx", "collection": "SMCommon", "author": ""}, )"
+    R"({"id": "Items\\Blocks\\Loop.Item.Gbx", "collection": "Common", "author": "Zoë"})";
+
+// How a run is started: what it reads on stdin (never the test's own), and the outputs it meets.
+struct RunSetup {
+    std::string input;          // standard input's bytes
+    int closed = -1;            // stdout or stderr: a pipe nobody reads
+    bool full = false;          // stdout is /dev/full
+    bool unprivileged = false;  // as user nobody, when this test runs as root
+    rlim_t fileLimit = RLIM_INFINITY;
+};
 
 class CliTest : public ::testing::Test {
   protected:
@@ -40,25 +59,31 @@ class CliTest : public ::testing::Test {
         ASSERT_EQ(chmod(binary.c_str(), 0755), 0);
         ASSERT_EQ(chmod(pattern, 0755), 0);
     }
-    static void TearDownTestSuite() { (void)system(("chmod -R u+rwx '" + dir + "'; rm -rf '" + dir + "'").c_str()); }
+    static void TearDownTestSuite() { EXPECT_EQ(system(("chmod -R u+rwx '" + dir + "'; rm -rf '" + dir + "'").c_str()), 0); }
 
-    // Runs the binary in `dir` with stdout and stderr to files, or `closed` (one of them) to a pipe nobody
-    // reads, as user nobody when `unprivileged` and this test runs as root. A run that takes over a minute is
-    // ended, and fails on its status.
-    static Output Run(const std::vector<std::string>& args, int closed = -1, bool unprivileged = false) {
-        const std::string out = dir + "/.stdout", err = dir + "/.stderr";
+    // Runs the binary in `dir` with stdout and stderr to files. A run that takes over a minute is ended, and
+    // fails on its status; a run ended by a signal has the shell's status for it, 128 + the signal.
+    static Output Run(const std::vector<std::string>& args, const RunSetup& setup = {}) {
+        const std::string in = dir + "/.stdin", out = dir + "/.stdout", err = dir + "/.stderr";
+        if (!WriteFile(in, Bytes(setup.input.begin(), setup.input.end()))) return {"", "cannot write " + in, -1};
         const pid_t pid = fork();
         if (pid == 0) {
-            dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+            dup2(open(in.c_str(), O_RDONLY), STDIN_FILENO);
+            dup2(open(setup.full ? "/dev/full" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
             dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDERR_FILENO);
             int unread[2];
+            const int closed = setup.closed;
             if (closed >= 0 && (pipe(unread) != 0 || close(unread[0]) != 0 || dup2(unread[1], closed) < 0)) _exit(126);
             if (chdir(dir.c_str()) != 0) _exit(126);
-            if (unprivileged && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
+            if (setup.unprivileged && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
+            const rlimit limit = {setup.fileLimit, setup.fileLimit};
+            if (setup.fileLimit != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
             alarm(60);
             std::vector<std::string> words;
             // Unprivileged runs go without the wrapper: its own files may lie where user nobody cannot read.
-            const char* wrapper = unprivileged ? nullptr : getenv("TALLYGLASS_UNDER");
+            // So do runs ended by a closed pipe, of which the wrapper would tell.
+            const bool wrapped = !setup.unprivileged && closed != STDOUT_FILENO;
+            const char* wrapper = wrapped ? getenv("TALLYGLASS_UNDER") : nullptr;
             std::istringstream under(wrapper ? wrapper : "");
             for (std::string word; under >> word;) words.push_back(word);
             words.push_back(binary);
@@ -71,7 +96,8 @@ class CliTest : public ::testing::Test {
         }
         int status = 0;
         waitpid(pid, &status, 0);
-        return {ReadWholeFile(out), ReadWholeFile(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+        return {setup.full ? "" : ReadWholeFile(out), ReadWholeFile(err), code};
     }
 
     // Writes a map under `dir`; returns its path relative to `dir`.
@@ -109,6 +135,26 @@ Output Expected(const std::string& path, const std::vector<Message>& messages) {
 Output Fails(const std::string& path, const char* sentence) { return Expected(path, {Warning(sentence)}); }
 Output Reports(const std::string& text) { return {Lines(text), "", 0}; }
 
+// The size text the box shows for a byte count.
+std::string SizeText(unsigned long size) {
+    WCHAR text[kSizeTextCapacity];
+    FormatSize(static_cast<uint32_t>(size), text);
+    std::string narrow;
+    for (unsigned i = 0; text[i] != 0; ++i) narrow += static_cast<char>(text[i]);
+    return narrow;
+}
+
+// UTF-8 text cut after 8191 UTF-16 units, as the box cuts a report.
+std::string CutToReport(const std::string& text) {
+    size_t units = 0, at = 0;
+    for (; at < text.size(); ++at) {
+        if ((text[at] & 0xC0) == 0x80) continue;
+        units += (text[at] & 0xF8) == 0xF0 ? 2 : 1;
+        if (units > 8191) break;
+    }
+    return text.substr(0, at);
+}
+
 // Several maps' outputs in one run: each under its header, a blank line between them.
 Output Together(const std::vector<std::pair<std::string, Output>>& maps) {
     Output together = {"", "", 0};
@@ -126,9 +172,12 @@ void ExpectOutput(const Output& actual, const Output& expected, const std::strin
     EXPECT_EQ(actual.status, expected.status) << name;
 }
 
+// Each case from a file, and the same bytes from a pipe as standard input.
 TEST_F(CliTest, EveryMapCaseShowsItsMessages) {
     for (const RunCase& c : MapRunCases()) {
         ExpectOutput(Run({WriteMap("case.Map.Gbx", c.map)}), Expected("case.Map.Gbx", c.messages), c.name);
+        ExpectOutput(Run({"-"}, {std::string(c.map.begin(), c.map.end())}), Expected("standard input", c.messages),
+                     c.name + " from standard input");
     }
 }
 
@@ -166,26 +215,42 @@ TEST_F(CliTest, CommandLine) {
     std::string longest = dir + "/";
     longest += std::string(259 - longest.size(), 'n');
     WriteMap(longest.substr(dir.size() + 1), SampleMap());
+    // 258 units that start and end with a quote: the name as given, not quoted again, is what is measured.
+    const std::string quotedFolder = "\"" + std::string(120, 'q');
+    ASSERT_EQ(mkdir((dir + "/" + quotedFolder).c_str(), 0755), 0);
+    const std::string quoted258 = WriteMap(quotedFolder + "/" + std::string(136, 'q') + "\"", SampleMap());
     ASSERT_EQ(symlink(path.c_str(), (dir + "/link.Map.Gbx").c_str()), 0);
+    ASSERT_EQ(symlink("loop.Map.Gbx", (dir + "/loop.Map.Gbx").c_str()), 0);
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
     ASSERT_EQ(mkdir((dir + "/locked").c_str(), 0755), 0);
     WriteMap("locked/A.Map.Gbx", SampleMap());
     ASSERT_EQ(chmod((dir + "/locked").c_str(), 0), 0);
+    const Bytes sampleMap = SampleMap();
+    const std::string sample(sampleMap.begin(), sampleMap.end());
 
     const Output report = Reports(SampleReport());
     const Output usage = {"", kUsageError, 2};
+    const std::string f = kFffd;
     struct Case {
         const char* name;
         std::vector<std::string> args;
         Output expected;
-        bool unprivileged = false;
+        RunSetup setup = {};
     };
     const Case cases[] = {
         {"no argument", {}, usage},
-        {"unknown option", {"-x", path}, {"", "tallyglass: unknown option '-x'\n" + std::string(kUsageError), 2}},
-        {"unknown long option", {"--frob"}, {"", "tallyglass: unknown option '--frob'\n" + std::string(kUsageError), 2}},
+        {"unknown option", {"-x", path}, {"", "tallyglass: invalid option -- 'x'\n" + std::string(kUsageError), 2}},
+        {"unknown long option", {"--frob"}, {"", "tallyglass: unrecognized option '--frob'\n" + std::string(kUsageError), 2}},
         {"options end at --", {"--", "-dash.Map.Gbx"}, report},
-        {"a lone - is a name", {"-"}, Fails("-", kNotFound)},
+        {"an option after a map", {path, "--json", "none"},
+         {"{\"map\": \"" + path + "\", \"file_size\": 270, \"items\": [" + kSampleItems + "], \"embedded_size\": "
+          "123456, \"warnings\": [], \"error\": null}\n{\"map\": \"none\", \"warnings\": [], \"error\": \"File not "
+          "found.\"}\n", "", 1}},
+        {"a lone - is standard input", {"-"}, report, {sample}},
+        {"- after --", {"--", "-"}, report, {sample}},
+        {"standard input, empty", {"-"}, Fails("standard input", kFormatError)},
+        {"standard input beyond what can be held", {"-"}, Fails("standard input", kOutOfMemory), {sample, -1, false, false, 200}},
+        {"standard input among maps", {"-", path}, Together({{"standard input", report}, {path, report}}), {sample}},
         {"blanks belong to the name", {path}, report},
         {"a blank name", {"  "}, Fails("  ", kNotFound)},
         {"an empty name", {""}, Fails("", kNotFound)},
@@ -193,65 +258,142 @@ TEST_F(CliTest, CommandLine) {
         {"a name that is a quote", {"\""}, report},
         {"a name in quotes", {"\"q\""}, report},
         {"a name with quotes", {"\"quoted\".Map.Gbx"}, report},
+        {"258 units in quotes", {quoted258}, report},
         {"missing file", {"none.Map.Gbx"}, Fails("none.Map.Gbx", kNotFound)},
         {"directory", {"my maps"}, Fails("my maps", kCannotOpen)},
         {"link to the map", {"link.Map.Gbx"}, report},
+        {"link loop", {"loop.Map.Gbx"}, Fails("loop.Map.Gbx", kCannotOpen)},
         {"FIFO with no writer", {"fifo"}, Fails("fifo", kCannotOpen)},
         {"device", {"/dev/null"}, Fails("/dev/null", kCannotOpen)},
-        {"no permission to look", {"locked/A.Map.Gbx"}, Fails("locked/A.Map.Gbx", kCannotOpen), true},
-        {"nothing there, unprivileged", {"my maps/none"}, Fails("my maps/none", kNotFound), true},
+        {"no permission to look", {"locked/A.Map.Gbx"}, Fails("locked/A.Map.Gbx", kCannotOpen), {"", -1, false, true}},
+        {"nothing there, unprivileged", {"my maps/none"}, Fails("my maps/none", kNotFound), {"", -1, false, true}},
         {"invalid UTF-8", {"bad\xFF.Map.Gbx"}, report},
-        {"invalid UTF-8 shown", {"gone\xFF"}, Fails(std::string("gone") + kFffd, kNotFound)},
-        {"controls in a name shown", {"esc\x1B[2J\r\x9B"}, Fails(std::string("esc") + kFffd + "[2J" + kFffd + kFffd, kNotFound)},
+        {"invalid UTF-8 shown", {"gone\xFF"}, Fails("gone" + f, kNotFound)},
+        {"a bad byte alone is replaced", {"ab\xE2" "c"}, Fails("ab" + f + "c", kNotFound)},
+        {"a bad byte at the end", {"ab\xE2"}, Fails("ab" + f, kNotFound)},
+        {"controls in a name shown", {"esc\x1B[2J\r\x9B\t"}, Fails("esc" + f + "[2J" + f + f + f, kNotFound)},
+        {"line breaks and bidi controls in names shown",
+         {"a\nb", "c\r\nd", "e\xE2\x80\xA8" "f", "g\xE2\x80\xAEh"},
+         Together({{"a" + f + "b", Fails("a" + f + "b", kNotFound)}, {"c" + f + f + "d", Fails("c" + f + f + "d", kNotFound)},
+                   {"e" + f + "f", Fails("e" + f + "f", kNotFound)}, {"g" + f + "h", Fails("g" + f + "h", kNotFound)}})},
         {"259 units", {longest}, report},
-        {"260 units are not cut to 259", {longest + "x"},
-         {"", "tallyglass: " + longest + "x: Path too long: Tallyglass takes at most 259 UTF-16 code units.\n", 1}},
+        {"260 units are not cut to 259", {longest + "x"}, Fails(longest + "x", kPathTooLong)},
         {"two maps", {path, "none"}, Together({{path, report}, {"none", Fails("none", kNotFound)}})},
         {"two good maps", {path, "--", "-dash.Map.Gbx"}, Together({{path, report}, {"-dash.Map.Gbx", report}})},
+        {"JSON of a failure", {"--json", "gone\xFF", "--", "-"},
+         {"{\"map\": \"gone" + f + "\", \"warnings\": [], \"error\": \"File not found.\"}\n"
+          "{\"map\": \"standard input\", \"file_size\": 0, \"warnings\": [], \"error\": \"" + kFormatError + "\"}\n", "", 1}},
+        {"report to a full disk", {path, path}, {"", "tallyglass: write error: No space left on device\n", 1}, {"", -1, true}},
     };
-    for (const Case& c : cases) ExpectOutput(Run(c.args, -1, c.unprivileged), c.expected, c.name);
+    for (const Case& c : cases) ExpectOutput(Run(c.args, c.setup), c.expected, c.name);
+}
+
+// The JSON line of every case: it parses (jq reads it), its map and file size are the case's, and its warnings,
+// error, items and size give back the case's boxes. Items are whole; the box's cut is made here.
+TEST_F(CliTest, JsonAgreesWithEveryCase) {
+    const std::vector<RunCase> cases = MapRunCases();
+    std::vector<std::string> args = {"--json"};
+    for (size_t i = 0; i < cases.size(); ++i) args.push_back(WriteMap("json-" + std::to_string(i), cases[i].map));
+    const Output json = Run(args);
+    EXPECT_EQ(json.err, "");
+    ASSERT_TRUE(WriteFile(dir + "/.json", Bytes(json.out.begin(), json.out.end())));
+    // Each line as its boxes: the warnings, then the error or the report, each behind a RS; the size in <>.
+    const char* boxes = R"jq(.map, " ", (.file_size | tostring),
+        (.warnings[] | "\u001ew " + .),
+        if .error then "\u001ew " + .error
+        else "\u001ei Number of embedded items: \(.items | length)",
+             (.items[] | "\r\n" + .id + if .author == "" then "" else " (" + .author + ")" end),
+             if .embedded_size > 0 then "\r\nSize of embedded files: <\(.embedded_size)>" else empty end
+        end, "\n")jq";
+    const std::string command = "jq -j '" + std::string(boxes) + "' '" + dir + "/.json'";
+    FILE* jq = popen(command.c_str(), "r");
+    ASSERT_NE(jq, nullptr);
+    std::string lines;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, jq)) > 0;) lines.append(buffer, n);
+    ASSERT_EQ(pclose(jq), 0) << "jq could not read every line";
+
+    std::istringstream read(lines);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        std::string line;
+        ASSERT_TRUE(static_cast<bool>(std::getline(read, line))) << cases[i].name;
+        // Lines end at "\n"; a report's own breaks are "\r\n", so take whole lines until one ends without "\r".
+        while (!line.empty() && line.back() == '\r') {
+            std::string more;
+            std::getline(read, more, '\n');
+            line += "\n" + more;
+        }
+        const std::string head = args[i + 1] + " " + std::to_string(cases[i].map.size());
+        EXPECT_EQ(line.substr(0, line.find('\x1e')), head) << cases[i].name;
+        std::vector<Message> shown;
+        for (size_t at = line.find('\x1e'); at != std::string::npos;) {
+            const size_t next = line.find('\x1e', at + 1);
+            std::string text = line.substr(at + 3, next == std::string::npos ? std::string::npos : next - at - 3);
+            const size_t size = text.find('<');
+            if (size != std::string::npos) text = text.substr(0, size) + SizeText(std::stoul(text.substr(size + 1)));
+            shown.push_back({line[at + 1] == 'i', CutToReport(text)});
+            at = next;
+        }
+        EXPECT_EQ(shown, cases[i].messages) << cases[i].name;
+    }
 }
 
 TEST_F(CliTest, HelpAndVersion) {
-    for (const char* option : {"-h", "--help"}) {
+    for (const char* option : {"-h", "--help", "--hel", "-hV"}) {
         const Output help = Run({option, "never.Map.Gbx"});
         EXPECT_EQ(help.out.rfind("Usage: tallyglass [OPTION]... MAP...\n", 0), 0u) << help.out;
-        for (const char* word : {"--version", "--", "==> MAP <==", "tallyglass: MAP: SENTENCE", "Exit status"}) {
+        for (const char* word : {"--version", "--json", "==> MAP <==", "tallyglass: MAP: SENTENCE", "Exit status"}) {
             EXPECT_NE(help.out.find(word), std::string::npos) << word;
         }
         EXPECT_EQ(help.err, "");
         EXPECT_EQ(help.status, 0);
     }
-    for (const char* option : {"-V", "--version"}) {
+    for (const char* option : {"-V", "--version", "--v"}) {
         const Output version = Run({option});
         EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "tallyglass " PROJECT_VERSION);
         EXPECT_NE(version.out.find("GNU GPL, version 2 or later"), std::string::npos);
         EXPECT_EQ(version.status, 0);
     }
+    const Output full = {"", "tallyglass: write error: No space left on device\n", 1};
+    ExpectOutput(Run({"--help"}, {"", -1, true}), full, "help to a full disk");
+    ExpectOutput(Run({"--version"}, {"", -1, true}), full, "version to a full disk");
 }
 
-// A map's names are shown, never obeyed: no control but TAB and LF reaches the terminal, and each item keeps
-// its one line.
+// A map's names are shown, never obeyed: every item keeps its one line whatever its name holds, and no
+// control reaches the terminal. In JSON they are escaped.
 TEST_F(CliTest, ControlsInNamesAreShownNotObeyed) {
     ItemsChunk chunk;
     chunk.items = {{"clear\x1B[2J", 11, "title\x1B]0;owned\x07"}, {"over\rwrite", 11, "c1\xC2\x9B" "31m\x7F"},
-                   {"tab\tand\r\nbreak", 11, ""}};
+                   {"tab\tand\r\nbreak", 11, ""}, {"forged\nSize of embedded files: 1 bytes", 11, ""},
+                   {"lines\xE2\x80\xA8paragraphs\xE2\x80\xA9", 11, "\xE2\x80\xAEreversed\xE2\x81\xA6"}};
     MapLayout layout;
     layout.body = BodyWithChunk(BuildItemsChunk(chunk));
+    const std::string map = WriteMap("controls.Map.Gbx", BuildMap(layout));
     const std::string f = kFffd;
-    const std::string shown = kReportHeading + std::string("3\n") + "clear" + f + "[2J (title" + f + "]0;owned" + f +
-                              ")\nover" + f + "write (c1" + f + "31m" + f + ")\ntab\tand\nbreak\n";
-    ExpectOutput(Run({WriteMap("controls.Map.Gbx", BuildMap(layout))}), {shown, "", 0}, "controls");
+    const std::string shown = kReportHeading + std::string("5\n") + "clear" + f + "[2J (title" + f + "]0;owned" + f +
+                              ")\nover" + f + "write (c1" + f + "31m" + f + ")\ntab" + f + "and" + f + f + "break\n"
+                              "forged" + f + "Size of embedded files: 1 bytes\nlines" + f + "paragraphs" + f + " (" +
+                              f + "reversed" + f + ")\n";
+    ExpectOutput(Run({map}), {shown, "", 0}, "controls");
+    const Output json = Run({"--json", map});
+    EXPECT_NE(json.out.find(R"({"id": "clear\u001B[2J", "collection": "Valley", "author": "title\u001B]0;owned\u0007"})"),
+              std::string::npos) << json.out;
+    EXPECT_NE(json.out.find(R"("over\rwrite")"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find(R"("c1\u009B31m\u007F")"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find(R"("tab\tand\r\nbreak")"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find(R"("lines\u2028paragraphs\u2029", "collection": "Valley", "author": "\u202Ereversed\u2066")"),
+              std::string::npos) << json.out;
 }
 
-// A closed output neither hangs nor kills the tool: what cannot be written counts as not reported.
+// A closed stdout ends the run at once and silently, as it ends cat; a closed stderr changes nothing else.
 TEST_F(CliTest, ClosedOutputs) {
-    const Output writeError = {"", "tallyglass: write error: Broken pipe\n", 1};
-    ExpectOutput(Run({SAMPLE_MAP}, STDOUT_FILENO), writeError, "report to a closed stdout");
-    ExpectOutput(Run({SAMPLE_MAP, SAMPLE_MAP}, STDOUT_FILENO), writeError, "said once for many maps");
-    ExpectOutput(Run({SAMPLE_MAP}, STDERR_FILENO), Reports(SampleReport()), "report with stderr closed");
-    ExpectOutput(Run({}, STDERR_FILENO), {"", "", 2}, "usage to a closed stderr");
-    ExpectOutput(Run({"."}, STDERR_FILENO), {"", "", 1}, "failure to a closed stderr");
+    const Output piped = {"", "", 128 + SIGPIPE};
+    ExpectOutput(Run({SAMPLE_MAP}, {"", STDOUT_FILENO}), piped, "report to a closed stdout");
+    ExpectOutput(Run({SAMPLE_MAP, "none", SAMPLE_MAP}, {"", STDOUT_FILENO}), piped, "no map after the pipe closed");
+    ExpectOutput(Run({"--json", SAMPLE_MAP}, {"", STDOUT_FILENO}), piped, "JSON to a closed stdout");
+    ExpectOutput(Run({SAMPLE_MAP}, {"", STDERR_FILENO}), Reports(SampleReport()), "report with stderr closed");
+    ExpectOutput(Run({}, {"", STDERR_FILENO}), {"", "", 2}, "usage to a closed stderr");
+    ExpectOutput(Run({"."}, {"", STDERR_FILENO}), {"", "", 1}, "failure to a closed stderr");
 }
 
 }  // namespace

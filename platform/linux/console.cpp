@@ -1,14 +1,17 @@
 // Linux platform layer, the message box: the report on stdout, every other message on stderr.
+#include "console.h"
+
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
+#include <csignal>
 
-#include "console.h"
 #include "platform.h"
 #include "utf.h"
 
 namespace {
+
+const char16_t kReplacement = 0xFFFD;
 
 size_t WideLength(LPCWSTR text) {
     size_t n = 0;
@@ -17,18 +20,33 @@ size_t WideLength(LPCWSTR text) {
 }
 
 std::string warningPrefix = "tallyglass: ";
-MessageRecord messages = {false, 0};
+bool keepMessages = false;
+MessageRecord messages = {false, {}};
+int stdoutError = 0;
 
 bool IsTerminalControl(char16_t c) { return (c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0x7F && c <= 0x9F); }
 
 }  // namespace
+
+bool IsUnsafeInLine(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0x2028 || c == 0x2029;
+}
+
+std::string LineText(const char16_t* units, size_t count) {
+    std::u16string shown(units, count);
+    for (char16_t& c : shown) {
+        if (IsUnsafeInLine(c)) c = kReplacement;
+    }
+    return Utf16ToUtf8(shown.data(), shown.size());
+}
 
 std::string TerminalText(const char16_t* units, size_t count) {
     std::u16string shown(units, count);
     size_t kept = 0;
     for (size_t i = 0; i < count; ++i) {
         if (units[i] == u'\r' && i + 1 < count && units[i + 1] == u'\n') continue;
-        shown[kept++] = IsTerminalControl(units[i]) ? u'\uFFFD' : units[i];
+        shown[kept++] = IsTerminalControl(units[i]) ? kReplacement : units[i];
     }
     return Utf16ToUtf8(shown.data(), kept);
 }
@@ -44,25 +62,40 @@ bool WriteAll(int fd, const std::string& text) {
     return true;
 }
 
-void BeginMessages(const std::string& prefix) {
-    warningPrefix = prefix;
-    messages = {false, 0};
+bool WriteOut(const std::string& text) {
+    if (WriteAll(STDOUT_FILENO, text)) return true;
+    if (errno == EPIPE) {
+        // Nobody reads any more: end as a reader's early exit ends cat, silently and at once.
+        signal(SIGPIPE, SIG_DFL);
+        raise(SIGPIPE);
+    }
+    if (stdoutError == 0) stdoutError = errno;
+    return false;
 }
 
-MessageRecord MessagesSinceBegin() { return messages; }
+int StdoutError() { return stdoutError; }
+
+void BeginMessages(const std::string& prefix, bool keep) {
+    warningPrefix = prefix;
+    keepMessages = keep;
+    messages = {false, {}};
+}
+
+const MessageRecord& MessagesSinceBegin() { return messages; }
 
 // A failed write ends nothing: the run goes on as after a box the user closed.
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
-    const std::string lines = (text ? TerminalText(text, WideLength(text)) : std::string()) + "\n";
-    if ((type & 0xF0u) == MB_ICONINFORMATION) {
-        if (WriteAll(STDOUT_FILENO, lines)) {
-            messages.reported = true;
-        } else {
-            messages.stdoutError = errno;
-        }
+    const bool information = (type & 0xF0u) == MB_ICONINFORMATION;
+    const size_t length = WideLength(text);
+    if (keepMessages) {
+        messages.kept.push_back({information, std::u16string(text, length)});
+        return IDOK;
+    }
+    const std::string lines = TerminalText(text, length) + "\n";
+    if (information) {
+        if (WriteOut(lines)) messages.reported = true;
     } else {
         WriteAll(STDERR_FILENO, warningPrefix + lines);
     }
     return IDOK;
 }
-

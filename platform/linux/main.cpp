@@ -1,16 +1,18 @@
-// Start-up of the Linux build: the `tallyglass` command. Each argument names one map, which goes through
-// wWinMain exactly as Windows hands it a path of one dropped file; the exit status tells the shell how the
-// maps fared.
+// Start-up of the Linux build: the `tallyglass` command. Each argument names one map, which goes through the
+// logic's run of one map exactly as the Windows program runs the one map it is given; the report is printed
+// as text, or with --json as one JSON object a line, and the exit status tells the shell how the maps fared.
+#include <getopt.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "console.h"
 #include "entry.h"
+#include "report_message.h"
 #include "utf.h"
 
 namespace {
@@ -18,9 +20,11 @@ namespace {
 const char kUsage[] = "Usage: tallyglass [OPTION]... MAP...\n";
 const char kHelp[] =
     "Report which items are embedded in each Gbx MAP, and how large the embedded files are in total.\n"
+    "With MAP -, read the map from standard input.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and licence and exit\n"
+    "      --json     write one JSON object per MAP, one a line, and no sentence to standard error\n"
     "  --             end of options: every argument after it is a MAP\n"
     "\n"
     "Each report goes to standard output; with several maps, each map's output is headed by a line\n"
@@ -29,81 +33,213 @@ const char kHelp[] =
     "Exit status: 0 if every MAP got its report, 1 if any did not, 2 on a usage error.\n"
     "\n"
     "Example: tallyglass maps/*.Map.Gbx\n"
-    "The sentences and what each means: man tallyglass\n";
+    "The sentences, the JSON fields and what each means: man tallyglass\n";
 const char kVersion[] = "tallyglass " TALLYGLASS_VERSION
                         "\n"
                         "Licence: GNU GPL, version 2 or later.\n";
+const char16_t kStandardInput[] = u"standard input";
 
 enum ExitStatus { kAllReported = 0, kSomeNotReported = 1, kUsageError = 2 };
 
-// The path buffer of wWinMain holds 259 UTF-16 units and the terminator; a longer tail would be cut.
-const size_t kTailLimit = 259;
+// JSON output is flushed in pieces of about this size, so that a map of any length needs no more memory.
+const size_t kJsonFlush = 64 * 1024;
 
-// A name as a terminal may show it: invalid UTF-8 and controls become U+FFFD.
-std::string Shown(const std::string& bytes) {
-    const std::u16string units = Utf8ToUtf16(bytes.data(), bytes.size());
-    return TerminalText(units.data(), units.size());
+// Standard input as a file the logic can open: an in-memory copy of the whole stream, read once. A stream
+// that cannot be held gets "Out of memory."; -1 when a sentence has been shown.
+int CopyStandardInput() {
+    const int copy = memfd_create("tallyglass-input", MFD_CLOEXEC);
+    if (copy < 0) {
+        ReportMessage(TEXT("Out of memory."), kWarning);
+        return -1;
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) return copy;
+        // No stream at all, or a directory given as one, cannot be opened as a map.
+        const bool unopened = n < 0 && (errno == EBADF || errno == EISDIR);
+        const bool unread = n < 0;
+        if (unread || !WriteAll(copy, std::string(buffer, static_cast<size_t>(n)))) {
+            // A write fails for lack of memory (ENOSPC, ENOMEM) or beyond the file size limit (EFBIG).
+            ReportMessage(unopened ? TEXT("Could not open input file.")
+                          : unread ? TEXT("Error while reading input file.")
+                                   : TEXT("Out of memory."),
+                          kWarning);
+            close(copy);
+            return -1;
+        }
+    }
 }
 
-ExitStatus UsageError(const std::string& problem) {
-    WriteAll(STDERR_FILENO, problem + kUsage + "Try 'tallyglass --help' for more information.\n");
+// A JSON string: UTF-8, every control and every character a terminal would act on escaped, a lone surrogate
+// (a byte of a file name that is not UTF-8) as U+FFFD.
+void AppendJsonString(std::string* out, const char16_t* units, size_t count) {
+    std::u16string plain;
+    *out += '"';
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t c = units[i];
+        const char* escape = c == u'"' ? "\\\"" : c == u'\\' ? "\\\\" : c == u'\n' ? "\\n" : c == u'\r' ? "\\r"
+                           : c == u'\t' ? "\\t" : nullptr;
+        if (!escape && !IsUnsafeInLine(c)) {
+            plain += c;
+            continue;
+        }
+        *out += Utf16ToUtf8(plain.data(), plain.size());
+        plain.clear();
+        if (escape) {
+            *out += escape;
+        } else {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+            *out += hex;
+        }
+    }
+    *out += Utf16ToUtf8(plain.data(), plain.size());
+    *out += '"';
+}
+
+void AppendJsonString(std::string* out, const std::u16string& text) { AppendJsonString(out, text.data(), text.size()); }
+
+// The map's JSON line: its fields in a fixed order, items and size only when the report stands. False when
+// it could not be written whole.
+bool PrintJson(const std::u16string& name, MapRun* run, bool stands) {
+    std::string out = "{\"map\": ";
+    AppendJsonString(&out, name);
+    if (run->map.file) {
+        DWORD high = 0;
+        const DWORD low = GetFileSize(run->map.file, &high);
+        out += ", \"file_size\": " + std::to_string(static_cast<uint64_t>(high) << 32 | low);
+    }
+    // The kept messages: warnings, and when the report does not stand, the failure last.
+    std::vector<ShownMessage> sentences = MessagesSinceBegin().kept;
+    std::u16string failure;
+    bool written = true;
+    if (stands) {
+        out += ", \"items\": [";
+        ItemWalk walk;
+        BeginItemWalk(&run->report, &walk);
+        ReportItem item;
+        for (bool first = true; ReadReportItem(&walk, &item); first = false) {
+            out += first ? "{\"id\": " : ", {\"id\": ";
+            AppendJsonString(&out, item.identifier.text, item.identifier.length);
+            out += ", \"collection\": ";
+            AppendJsonString(&out, item.collection.text, item.collection.length);
+            out += ", \"author\": ";
+            AppendJsonString(&out, item.author.text, item.author.length);
+            out += '}';
+            if (out.size() >= kJsonFlush) {
+                written = written && WriteOut(out);
+                out.clear();
+            }
+        }
+        // Only a refused memory block fails a second pass over a checked list: the line still ends as JSON.
+        if (walk.failure) failure = walk.failure;
+        out += "], \"embedded_size\": " + std::to_string(run->report.embeddedSize);
+    } else if (!sentences.empty()) {
+        failure = sentences.back().text;
+        sentences.pop_back();
+    }
+    out += ", \"warnings\": [";
+    for (size_t i = 0; i < sentences.size(); ++i) {
+        if (i > 0) out += ", ";
+        AppendJsonString(&out, sentences[i].text);
+    }
+    out += "], \"error\": ";
+    if (failure.empty()) {
+        out += "null";
+    } else {
+        AppendJsonString(&out, failure);
+    }
+    out += "}\n";
+    return WriteOut(out) && written && failure.empty();
+}
+
+// A report's names stay on their own line: whatever could break or reorder it is shown as U+FFFD.
+void ShowNameOnItsLine(ItemText* name) {
+    for (unsigned i = 0; i < name->length; ++i) {
+        if (IsUnsafeInLine(name->text[i])) name->text[i] = 0xFFFD;
+    }
+}
+
+// Runs one map, `argument` as given (- for standard input), and prints what it shows. False when the map
+// got no report.
+bool ReportMap(const char* argument, const std::u16string& name, bool json) {
+    BeginMessages("tallyglass: " + LineText(name.data(), name.size()) + ": ", json);
+    std::u16string path = FileNameToUtf16(argument);
+    int input = -1;
+    bool refused = false;  // its sentence shown already
+    if (strcmp(argument, "-") == 0) {
+        input = CopyStandardInput();
+        refused = input < 0;
+        path = FileNameToUtf16("/proc/self/fd/" + std::to_string(input));
+    } else if (path.size() >= kPathCapacity) {
+        // Cut, it would name another file.
+        ReportMessage(TEXT("Path too long: Tallyglass takes at most 259 UTF-16 code units."), kWarning);
+        refused = true;
+    }
+    MapRun run = {};
+    const bool stands = !refused && RunMap(path.c_str(), &run);
+    bool reported = false;
+    if (json) {
+        reported = PrintJson(name, &run, stands);
+    } else if (stands) {
+        ShowReportText(&run.report, ShowNameOnItsLine);
+        reported = MessagesSinceBegin().reported;
+    }
+    EndMapRun(&run);
+    if (input >= 0) close(input);
+    return reported;
+}
+
+ExitStatus UsageError() {
+    WriteAll(STDERR_FILENO, std::string(kUsage) + "Try 'tallyglass --help' for more information.\n");
     return kUsageError;
 }
 
-// Runs one map through the logic. The tail is put in quotes where the logic would otherwise unquote or
-// ignore the name (an empty name, or one that starts and ends with a quote), so that it means this one
-// file. `shown` is the path as the terminal shows it. False when the map got no report.
-bool ReportMap(const std::string& path, const std::string& shown, int* stdoutError) {
-    const std::string prefix = "tallyglass: " + shown + ": ";
-    std::u16string tail = FileNameToUtf16(path);
-    if (tail.empty() || (tail.front() == u'"' && tail.back() == u'"')) tail = u'"' + tail + u'"';
-    if (tail.size() > kTailLimit) {
-        WriteAll(STDERR_FILENO, prefix + "Path too long: Tallyglass takes at most 259 UTF-16 code units.\n");
-        return false;
-    }
-    BeginMessages(prefix);
-    wWinMain(nullptr, nullptr, tail.data(), 0);
-    const MessageRecord record = MessagesSinceBegin();
-    if (record.stdoutError != 0) *stdoutError = record.stdoutError;
-    return record.reported;
+// Help and version: a text that could not be written is a failure, said as any other write error.
+ExitStatus PrintText(const char* text) {
+    if (WriteOut(text)) return kAllReported;
+    WriteAll(STDERR_FILENO, std::string("tallyglass: write error: ") + strerror(StdoutError()) + "\n");
+    return kSomeNotReported;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // A closed output ends nothing: the write fails, and the map counts as not reported.
+    // Writes to a closed stderr fail rather than end the run; a closed stdout ends it (WriteOut).
     signal(SIGPIPE, SIG_IGN);
-    std::vector<const char*> maps;  // pointers into argv: a run over many maps keeps no copy of their names
-    bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (!options || arg.size() < 2 || arg[0] != '-') {
-            maps.push_back(argv[i]);
-        } else if (arg == "--") {
-            options = false;
-        } else if (arg == "-h" || arg == "--help") {
-            return WriteAll(STDOUT_FILENO, std::string(kUsage) + kHelp) ? kAllReported : kSomeNotReported;
-        } else if (arg == "-V" || arg == "--version") {
-            return WriteAll(STDOUT_FILENO, kVersion) ? kAllReported : kSomeNotReported;
-        } else {
-            return UsageError("tallyglass: unknown option '" + Shown(arg) + "'\n");
+    // Past the file size limit, a copy of standard input fails its write (EFBIG) instead of ending the run.
+    signal(SIGXFSZ, SIG_IGN);
+    // getopt_long's own messages name the program as a user calls it, whatever path ran it.
+    argv[0] = const_cast<char*>("tallyglass");
+    enum { kJsonOption = 0x100 };
+    const option options[] = {{"help", no_argument, nullptr, 'h'},
+                              {"version", no_argument, nullptr, 'V'},
+                              {"json", no_argument, nullptr, kJsonOption},
+                              {nullptr, 0, nullptr, 0}};
+    bool json = false;
+    for (int option; (option = getopt_long(argc, argv, "hV", options, nullptr)) != -1;) {
+        switch (option) {
+            case 'h': return PrintText((std::string(kUsage) + kHelp).c_str());
+            case 'V': return PrintText(kVersion);
+            case kJsonOption: json = true; break;
+            default: return UsageError();
         }
     }
-    if (maps.empty()) return UsageError("");
+    const int maps = argc - optind;
+    if (maps == 0) return UsageError();
 
     ExitStatus status = kAllReported;
-    int stdoutError = 0;
-    for (size_t i = 0; i < maps.size(); ++i) {
-        const std::string shown = Shown(maps[i]);
+    for (int i = optind; i < argc; ++i) {
+        const std::u16string name = strcmp(argv[i], "-") == 0 ? kStandardInput : FileNameToUtf16(argv[i]);
         // Headers as head(1) writes them: a blank line between one map's output and the next header.
-        if (maps.size() > 1 && !WriteAll(STDOUT_FILENO, (i > 0 ? "\n==> " : "==> ") + shown + " <==\n")) {
-            stdoutError = errno;
-        }
-        if (!ReportMap(maps[i], shown, &stdoutError)) status = kSomeNotReported;
+        if (maps > 1 && !json) WriteOut((i > optind ? "\n==> " : "==> ") + LineText(name.data(), name.size()) + " <==\n");
+        if (!ReportMap(argv[i], name, json)) status = kSomeNotReported;
     }
     // Said once, as other tools do; the maps whose reports were lost already count as not reported.
-    if (stdoutError != 0) {
-        WriteAll(STDERR_FILENO, std::string("tallyglass: write error: ") + strerror(stdoutError) + "\n");
+    if (StdoutError() != 0) {
+        WriteAll(STDERR_FILENO, std::string("tallyglass: write error: ") + strerror(StdoutError()) + "\n");
         status = kSomeNotReported;
     }
     return status;

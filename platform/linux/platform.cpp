@@ -156,8 +156,9 @@ BOOL PathUnquoteSpacesW(LPWSTR path) {
 }
 
 BOOL PathFileExistsW(LPCWSTR path) {
-    if (!path || path[0] == 0) return FALSE;
-    // A path that cannot be looked at for lack of permission is there all the same: opening it fails later.
+    if (path[0] == 0) return FALSE;
+    // Only "no such file" means nothing is there. A path that cannot be looked at (no permission, a link
+    // loop) is there all the same: opening it fails later, with the sentence that says so.
     struct stat info;
-    return stat(NarrowPath(path).c_str(), &info) == 0 || errno == EACCES ? TRUE : FALSE;
+    return stat(NarrowPath(path).c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR) ? TRUE : FALSE;
 }

@@ -89,7 +89,7 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 // Removes one pair of enclosing double quotes in place.
 BOOL PathUnquoteSpacesW(LPWSTR path);
-// TRUE when something is there, also where permission to look at it is lacking.
+// TRUE unless nothing is there: also where it cannot be looked at (no permission, a link loop).
 BOOL PathFileExistsW(LPCWSTR path);
 
 }  // extern "C"

@@ -22,6 +22,7 @@ inline constexpr char kVersionWarning[] = "Unsupported chunk version.";
 inline constexpr char kReportHeading[] = "Number of embedded items: ";
 inline constexpr char kSizeLine[] = "\r\nSize of embedded files: ";
 inline constexpr char kCaption[] = "Tallyglass";
+inline constexpr char kPathTooLong[] = "Path too long: Tallyglass takes at most 259 UTF-16 code units.";
 
 struct Message {
     bool information;  // false: the warning kind
