@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "little_endian.h"
 #include "locked_block.h"
 
 namespace {
@@ -22,8 +23,7 @@ int ReadBytes(BodyCursor* cursor, void* destination, uint32_t n) {
 int ReadU32(BodyCursor* cursor, uint32_t* destination) {
     unsigned char bytes[4];
     if (!destination || !ReadBytes(cursor, bytes, sizeof bytes)) return 0;
-    *destination = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                   static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    *destination = LoadLittleEndian32(bytes);
     return 1;
 }
 

@@ -174,7 +174,7 @@ bool FormatReportText(const ItemsReport* report, NameFilter showName, ReportText
 }  // namespace
 
 const unsigned char* FindItemsChunk(const unsigned char* body, uint32_t size) {
-    if (!body || size < sizeof kItemsChunk) return nullptr;
+    if (size < sizeof kItemsChunk) return nullptr;
     // memchr is the fastest byte search every C runtime has, as long as the chunk id's first byte is rare.
     // Where it comes thick (a body full of 0x54), memchr would stop at nearly every byte, so a stretch is
     // searched with ScanForChunk instead, which does not slow down with it.

@@ -42,7 +42,6 @@ void ResetLookbackTable(LookbackTable* table) {
 }
 
 int CollectionName(uint32_t number, NarrowField* field) {
-    if (!field) return 0;
     size_t low = 0, high = sizeof kCollections / sizeof kCollections[0];
     while (low < high) {
         const size_t middle = (low + high) / 2;

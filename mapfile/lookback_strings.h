@@ -24,5 +24,5 @@ void ResetLookbackTable(LookbackTable* table);
 int ReadLookbackString(BodyCursor* cursor, LookbackTable* table, NarrowField* field);
 
 // Writes the name of a collection number, or the number in decimal when it has none. Returns the text's
-// length; 0, writing nothing, for a null field.
+// length.
 int CollectionName(uint32_t number, NarrowField* field);

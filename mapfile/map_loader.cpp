@@ -2,17 +2,13 @@
 
 #include <lzo/lzo1x.h>
 
+#include "little_endian.h"
 #include "locked_block.h"
 #include "report_message.h"
 
 namespace {
 
 const DWORD kClassIds[] = {0x03043000u, 0x24003000u, 0x21080000u};
-
-DWORD LittleEndian32(const unsigned char* bytes) {
-    return static_cast<DWORD>(bytes[0]) | static_cast<DWORD>(bytes[1]) << 8 | static_cast<DWORD>(bytes[2]) << 16 |
-           static_cast<DWORD>(bytes[3]) << 24;
-}
 
 // One ReadFile call; a short read counts as a failure.
 bool ReadExactly(HANDLE file, void* destination, DWORD bytes) {
@@ -23,7 +19,7 @@ bool ReadExactly(HANDLE file, void* destination, DWORD bytes) {
 bool ReadWord(HANDLE file, DWORD* value) {
     unsigned char bytes[4];
     if (!ReadExactly(file, bytes, sizeof bytes)) return false;
-    *value = LittleEndian32(bytes);
+    *value = LoadLittleEndian32(bytes);
     return true;
 }
 

@@ -128,7 +128,6 @@ TEST(CollectionNameTest, NamedNumbersAndDecimalText) {
         EXPECT_EQ(CollectionName(c.number, &field), static_cast<int>(strlen(c.text))) << c.number;
         EXPECT_STREQ(field.text, c.text);
     }
-    EXPECT_EQ(CollectionName(11, nullptr), 0);
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
 
 LPVOID GlobalLock(HGLOBAL block) {
     BlockHeader* header = Header(block);
-    if (!header || header->size == 0) return nullptr;
+    if (header->size == 0) return nullptr;
     ++header->locks;
     return header + 1;
 }
@@ -136,7 +136,7 @@ HGLOBAL GlobalFree(HGLOBAL block) {
 }
 
 int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, int wideCount) {
-    if (!bytes || byteCount == 0 || byteCount < -1 || wideCount < 0) return 0;
+    if (byteCount == 0 || byteCount < -1 || wideCount < 0) return 0;
     const size_t count = byteCount == -1 ? std::char_traits<char>::length(bytes) + 1 : static_cast<size_t>(byteCount);
     const std::u16string units = Utf8ToUtf16(bytes, count);
     if (wideCount == 0) return static_cast<int>(units.size());
@@ -146,7 +146,7 @@ int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, in
 }
 
 BOOL PathUnquoteSpacesW(LPWSTR path) {
-    if (!path || path[0] != u'"') return FALSE;
+    if (path[0] != u'"') return FALSE;
     const size_t last = WideLength(path) - 1;
     if (path[last] != u'"') return FALSE;
     // A lone quote counts as both the opening and the closing one, so the path becomes empty.
