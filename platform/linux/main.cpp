@@ -75,27 +75,25 @@ int CopyStandardInput() {
 // A JSON string: UTF-8, every control and every character a terminal would act on escaped, a lone surrogate
 // (a byte of a file name that is not UTF-8) as U+FFFD.
 void AppendJsonString(std::string* out, const char16_t* units, size_t count) {
-    std::u16string plain;
     *out += '"';
     for (size_t i = 0; i < count; ++i) {
         const char16_t c = units[i];
         const char* escape = c == u'"' ? "\\\"" : c == u'\\' ? "\\\\" : c == u'\n' ? "\\n" : c == u'\r' ? "\\r"
                            : c == u'\t' ? "\\t" : nullptr;
-        if (!escape && !IsUnsafeInLine(c)) {
-            plain += c;
-            continue;
-        }
-        *out += Utf16ToUtf8(plain.data(), plain.size());
-        plain.clear();
         if (escape) {
             *out += escape;
-        } else {
+        } else if (IsUnsafeInLine(c)) {
             char hex[8];
             snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
             *out += hex;
+        } else if (c < 0x80) {
+            *out += static_cast<char>(c);
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            AppendUtf8(*out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (units[++i] - 0xDC00));
+        } else {
+            AppendUtf8(*out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
         }
     }
-    *out += Utf16ToUtf8(plain.data(), plain.size());
     *out += '"';
 }
 
