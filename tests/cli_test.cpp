@@ -40,7 +40,7 @@ const char kSampleItems[] =
 // How a run is started: what it reads on stdin (never the test's own), and the outputs it meets.
 struct RunSetup {
     std::string input;          // standard input's bytes
-    int closed = -1;            // stdout or stderr: a pipe nobody reads
+    int closed = -1;            // stdout or stderr: a pipe nobody reads; stdin: a pipe's writing end
     bool full = false;          // stdout is /dev/full
     bool unprivileged = false;  // as user nobody, when this test runs as root
     rlim_t fileLimit = RLIM_INFINITY;
@@ -250,6 +250,7 @@ TEST_F(CliTest, CommandLine) {
         {"- after --", {"--", "-"}, report, {sample}},
         {"standard input, empty", {"-"}, Fails("standard input", kFormatError)},
         {"standard input beyond what can be held", {"-"}, Fails("standard input", kOutOfMemory), {sample, -1, false, false, 200}},
+        {"standard input not readable", {"-"}, Fails("standard input", kCannotOpen), {"", STDIN_FILENO}},
         {"standard input among maps", {"-", path}, Together({{"standard input", report}, {path, report}}), {sample}},
         {"blanks belong to the name", {path}, report},
         {"a blank name", {"  "}, Fails("  ", kNotFound)},

@@ -45,23 +45,27 @@ enum ExitStatus { kAllReported = 0, kSomeNotReported = 1, kUsageError = 2 };
 const size_t kJsonFlush = 64 * 1024;
 
 // Standard input as a file the logic can open: an in-memory copy of the whole stream, read once. A stream
-// that cannot be held gets "Out of memory."; -1 when a sentence has been shown.
+// that cannot be held gets "Out of memory.": one of more than half the machine's memory, which its body and
+// buffers would then not fit beside, or one whose copy the system refuses. -1 when a sentence has been shown.
 int CopyStandardInput() {
+    const uint64_t limit =
+        static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) / 2;
     const int copy = memfd_create("tallyglass-input", MFD_CLOEXEC);
     if (copy < 0) {
         ReportMessage(TEXT("Out of memory."), kWarning);
         return -1;
     }
     char buffer[64 * 1024];
-    for (;;) {
+    for (uint64_t total = 0;;) {
         const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n == 0) return copy;
-        // No stream at all, or a directory given as one, cannot be opened as a map.
-        const bool unopened = n < 0 && (errno == EBADF || errno == EISDIR);
         const bool unread = n < 0;
-        if (unread || !WriteAll(copy, std::string(buffer, static_cast<size_t>(n)))) {
-            // A write fails for lack of memory (ENOSPC, ENOMEM) or beyond the file size limit (EFBIG).
+        // No stream at all, or a directory given as one, cannot be opened as a map.
+        const bool unopened = unread && (errno == EBADF || errno == EISDIR);
+        if (!unread) total += static_cast<uint64_t>(n);
+        // A write fails for lack of memory (ENOSPC, ENOMEM) or beyond the file size limit (EFBIG).
+        if (unread || total > limit || !WriteAll(copy, std::string(buffer, static_cast<size_t>(n)))) {
             ReportMessage(unopened ? TEXT("Could not open input file.")
                           : unread ? TEXT("Error while reading input file.")
                                    : TEXT("Out of memory."),
@@ -232,7 +236,8 @@ int main(int argc, char** argv) {
     for (int i = optind; i < argc; ++i) {
         const std::u16string name = strcmp(argv[i], "-") == 0 ? kStandardInput : FileNameToUtf16(argv[i]);
         // Headers as head(1) writes them: a blank line between one map's output and the next header.
-        if (maps > 1 && !json) WriteOut((i > optind ? "\n==> " : "==> ") + LineText(name.data(), name.size()) + " <==\n");
+        const std::string header = (i > optind ? "\n==> " : "==> ") + LineText(name.data(), name.size()) + " <==\n";
+        if (maps > 1 && !json) WriteOut(header);
         if (!ReportMap(argv[i], name, json)) status = kSomeNotReported;
     }
     // Said once, as other tools do; the maps whose reports were lost already count as not reported.
