@@ -199,10 +199,15 @@ ExitStatus UsageError() {
     return kUsageError;
 }
 
+// Said once, as other tools do.
+void ReportWriteError() {
+    WriteAll(STDERR_FILENO, std::string("tallyglass: write error: ") + strerror(StdoutError()) + "\n");
+}
+
 // Help and version: a text that could not be written is a failure, said as any other write error.
 ExitStatus PrintText(const char* text) {
     if (WriteOut(text)) return kAllReported;
-    WriteAll(STDERR_FILENO, std::string("tallyglass: write error: ") + strerror(StdoutError()) + "\n");
+    ReportWriteError();
     return kSomeNotReported;
 }
 
@@ -236,13 +241,14 @@ int main(int argc, char** argv) {
     for (int i = optind; i < argc; ++i) {
         const std::u16string name = strcmp(argv[i], "-") == 0 ? kStandardInput : FileNameToUtf16(argv[i]);
         // Headers as head(1) writes them: a blank line between one map's output and the next header.
-        const std::string header = (i > optind ? "\n==> " : "==> ") + LineText(name.data(), name.size()) + " <==\n";
-        if (maps > 1 && !json) WriteOut(header);
+        if (maps > 1 && !json) {
+            WriteOut((i > optind ? "\n==> " : "==> ") + LineText(name.data(), name.size()) + " <==\n");
+        }
         if (!ReportMap(argv[i], name, json)) status = kSomeNotReported;
     }
-    // Said once, as other tools do; the maps whose reports were lost already count as not reported.
+    // The maps whose reports were lost already count as not reported.
     if (StdoutError() != 0) {
-        WriteAll(STDERR_FILENO, std::string("tallyglass: write error: ") + strerror(StdoutError()) + "\n");
+        ReportWriteError();
         status = kSomeNotReported;
     }
     return status;
