@@ -48,8 +48,11 @@ bool LoadMapBody(LPCWSTR path, LoadedMap* map) {
 
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Fail(TEXT("Could not open input file."));
+    const LPCWSTR openError = TEXT("Could not open input file.");
+    if (file == INVALID_HANDLE_VALUE) return Fail(openError);
     map->file = file;
+    // A device or pipe opens too, but a read from it may never return; the release closes the handle.
+    if (GetFileType(file) != FILE_TYPE_DISK) return Fail(openError);
     map->fileSize = GetFileSize(file, nullptr);  // a failure yields 0xFFFFFFFF, which no size exceeds
 
     unsigned char magic[3];

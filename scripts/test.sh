@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite with g++ (and the binary under valgrind), with clang
 # (and the benchmark's quick run) and under the sanitizers; the Windows programs under Wine, 32-bit and the
-# 64-bit twin; every download of a release (scripts/release.sh); a bounded fuzz run. Every stage runs even when
+# 64-bit twin; every download of a release (scripts/release.sh --verify: made twice to the same bytes, and the
+# source archive built with a distribution's flags); a bounded fuzz run. Every stage runs even when
 # one fails; the last line counts all of them, and the exit code is 0 only when nothing failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -44,7 +45,7 @@ esac
 # A release is made from git's HEAD: an unpacked source archive has none.
 if git rev-parse -q --verify HEAD >/dev/null 2>&1; then
   echo "== release"
-  if scripts/release.sh; then echo "ok: release: dist/ made from HEAD, its source archive builds and runs"
+  if scripts/release.sh --verify; then echo "ok: release: dist/ made from HEAD, its source archive builds and runs"
   else echo "FAILED: release (scripts/release.sh)"; fi 2>&1 | tee "$log"
   CountLines
 else

@@ -93,6 +93,8 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD) {
     return static_cast<DWORD>(position);
 }
 
+DWORD GetFileType(HANDLE) { return FILE_TYPE_DISK; }
+
 BOOL CloseHandle(HANDLE object) {
     FileRecord* record = static_cast<FileRecord*>(object);
     const bool closed = close(record->fd) == 0;

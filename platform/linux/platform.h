@@ -38,6 +38,7 @@ typedef struct Overlapped* LPOVERLAPPED;
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
 #define FILE_CURRENT 1u
+#define FILE_TYPE_DISK 0x0001u
 
 #define GMEM_MOVEABLE 0x0002u
 #define GMEM_ZEROINIT 0x0040u
@@ -68,6 +69,9 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 // Moves by a signed distance (a 64-bit one when `distanceHigh` is given). Ending before the start of the file
 // fails with INVALID_SET_FILE_POINTER; past the end does not. Returns the low 32 bits of the new position.
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveMethod);
+
+// Always FILE_TYPE_DISK: CreateFileW opens regular files only.
+DWORD GetFileType(HANDLE file);
 
 BOOL CloseHandle(HANDLE object);
 

@@ -131,10 +131,14 @@ RunRecord TracedRun(const char* tail) {
 }
 
 RunRecord TracedRunOnMap(const Bytes& map) {
-    const std::string path = "/tmp/tallyglass-run-" + std::to_string(getpid()) + ".Map.Gbx";
-    if (!WriteFile(path, map)) return {{}, 0, "cannot write " + path, {}};
-    RunRecord record = TracedRun(path.c_str());
-    remove(path.c_str());
+    // A new file of our own, never a name someone else could have placed a link at.
+    char path[] = "/tmp/tallyglass-run-XXXXXX.Map.Gbx";
+    const int fd = mkstemps(path, static_cast<int>(strlen(".Map.Gbx")));
+    if (fd < 0) return {{}, 0, "cannot create a file in /tmp", {}};
+    close(fd);
+    RunRecord record = {{}, 0, std::string("cannot write ") + path, {}};
+    if (WriteFile(path, map)) record = TracedRun(path);
+    remove(path);
     return record;
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Static checks of a built Tallyglass.exe, read with the mingw binutils: image kind, GUI subsystem, the embedded
 # manifest (well-formed; asInvoker, no UI access, Common Controls 6, DPI awareness, supported Windows versions),
-# the version information (with the licence) and the imported DLLs (system DLLs only).
+# the version information (with the licence), the imported DLLs (system DLLs only) and the C runtime's formats.
 # Usage: check-exe.sh OBJDUMP OBJCOPY EXE PE32|PE32+ VERSION
 set -uo pipefail
 objdump=$1 objcopy=$2 exe=$3 kind=$4 version=$5
@@ -71,6 +71,13 @@ check "imports system DLLs only (found: $dlls)" test -z "$others"
 for needed in KERNEL32.dll USER32.dll SHLWAPI.dll; do
   check "imports $needed" grep -qiw "$needed" <<<"$dlls"
 done
+# Formats come from Windows' own C runtime: mingw-w64's C99 printf and the gdtoa it brings are not linked in.
+# Read from the symbol table, which the build tree's exe keeps.
+symbols=$("${objdump%objdump}nm" "$exe" 2>/dev/null)
+check "has a symbol table" test -n "$symbols"
+mingw=$(grep -oE '[[:space:]][_]*(mingw_[a-z]*printf|mingw_pformat|[a-z]*dtoa[a-z_]*)$' <<<"$symbols" | xargs)
+check "no mingw-w64 printf, no gdtoa (found: $mingw)" test -z "$mingw"
+
 # The wide start-up of -municode and the calls the program makes.
 for name in __wgetmainargs MessageBoxW PathUnquoteSpacesW PathFileExistsW CreateFileW MultiByteToWideChar GlobalAlloc; do
   check "imports $name" grep -qE "[[:space:]]$name\$" <<<"$headers"

@@ -237,6 +237,9 @@ TEST_F(MessageBoxTest, CommandLineTail) {
         {"lone quote", L" \"", kNotFoundShown},
         {"missing file", L" " + dir + L"\\none.Map.Gbx", kNotFoundShown},
         {"directory", L" " + dir, {Warning(kCannotOpen)}},
+        // Devices open but are no disk file: a read from them may never return.
+        {"NUL device", L" NUL", {Warning(kCannotOpen)}},
+        {"serial port", L" COM1", {Warning(kCannotOpen)}},
     };
     for (const Case& c : cases) ExpectRun(RunTallyglass(c.tail), c.expected, c.name);
 }
