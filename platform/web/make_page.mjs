@@ -6,7 +6,8 @@ import { createHash } from "node:crypto";
 import { readFileSync, writeFileSync } from "node:fs";
 
 const [template, workerScript, wasm, out] = process.argv.slice(2);
-const worker = `var tallyglassWasm = "${readFileSync(wasm).toString("base64")}";\n${readFileSync(workerScript, "utf8")}`;
+const wasmBase64 = readFileSync(wasm).toString("base64");
+const worker = `var tallyglassWasm = "${wasmBase64}";\n${readFileSync(workerScript, "utf8")}`;
 if (/<\/script/i.test(worker)) {
   console.error("make_page: the worker's script would end its element early");
   process.exit(1);
