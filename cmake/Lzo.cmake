@@ -19,6 +19,11 @@ if(NOT TARGET Lzo::lzo2)
     target_compile_definitions(lzo2_static PRIVATE LZO_CFG_MODERN_C=1)
     target_compile_options(lzo2_static PRIVATE -w)
     target_include_directories(lzo2_static PRIVATE "${lzo_source_dir}/src")
+    # WebAssembly loads and stores need no alignment, but LZO does not know the target and would copy the body
+    # byte by byte: its own switches for unaligned access make decompression about a quarter faster there.
+    if(EMSCRIPTEN)
+      target_compile_definitions(lzo2_static PRIVATE LZO_OPT_UNALIGNED16=1 LZO_OPT_UNALIGNED32=1)
+    endif()
     target_include_directories(lzo2_static SYSTEM PUBLIC "${lzo_source_dir}/include")
     add_library(Lzo::lzo2 ALIAS lzo2_static)
   else()
