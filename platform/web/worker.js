@@ -14,7 +14,7 @@ Module["showBox"] = function (kind, caption, text) {
 // A read that fails (the file changed or went away since it was chosen) is an I/O error to the logic, which
 // then says so, rather than an exception through its run. Slices bound the copy a read makes in passing.
 function TallyglassRead(stream, buffer, offset, length, position) {
-  var slice = 16 << 20;
+  var slice = 64 << 20;
   var end = Math.min(position + length, stream.node.size);
   try {
     for (var at = position; at < end; at += slice) {
