@@ -53,10 +53,13 @@ const browser = await chromium.launch({
 });
 const requests = [];
 const dialogs = [];
+const errors = [];
 try {
   const context = await browser.newContext();
   context.on("request", (request) => requests.push(request.url()));
   const tab = await context.newPage();
+  tab.on("pageerror", (error) => errors.push(String(error)));
+  tab.on("console", (message) => message.type() === "error" && errors.push(message.text()));
   tab.on("dialog", (dialog) => {
     dialogs.push(dialog.message());
     dialog.dismiss();
@@ -92,6 +95,8 @@ try {
   const markup = await tab.evaluate(() => document.querySelectorAll("#results img, #results script").length);
   Check("map text drawn as characters", markup > 0 ? `${markup} elements from map text`
         : dialogs.length > 0 ? `dialogs: ${dialogs.join(", ")}` : "");
+
+  Check("no error in the page or its worker", errors.length > 0 ? errors.join("; ") : "");
 
   // The policy refuses even a data: URL, which would need no network.
   const refused = await tab.evaluate(() => new Promise((done) => {
