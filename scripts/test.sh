@@ -2,8 +2,8 @@
 # Builds everything and runs every test: the native suite with g++ (and the binary under valgrind), with clang
 # (and the benchmark's quick run) and under the sanitizers; the Windows programs under Wine, 32-bit and the
 # 64-bit twin; the page in headless Chromium; every download of a release (scripts/release.sh); a bounded fuzz
-# run. Every stage runs even when
-# one fails; the last line counts all of them, and the exit code is 0 only when nothing failed.
+# run. Every stage runs even when one fails; the last line counts all of them, and the exit code is 0 only when
+# nothing failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all || exit 1
