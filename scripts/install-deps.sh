@@ -14,6 +14,8 @@ if [ "${1:-tool}" = all ]; then
   # the programs under wine64 on an X server of their own.
   wanted+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
            dpkg-dev googletest wine wine64 fonts-wine xvfb libxml2-utils)
+  # The page: emscripten builds it, headless Chromium runs its test (driven from npm's playwright-core).
+  wanted+=(emscripten chromium)
 fi
 missing=()
 for package in "${wanted[@]}"; do

@@ -1,11 +1,36 @@
 #!/usr/bin/env bash
-# Regenerates docs/report-box.png: the real message box of the sample map's report, shown by the 64-bit
+# Regenerates the README's pictures of the sample map's report: docs/page.png, the page in headless Chromium as
+# a person sees it once the map is chosen, and docs/report-box.png, the real message box shown by the 64-bit
 # Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
+# Usage: scripts/screenshot.sh [page|box]   (both without an argument)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# A font with CJK characters, which Wine's dialog font borrows from for the sample's item names.
+# A font with CJK characters, which Wine's dialog font and Chromium borrow from for the sample's item names.
 scripts/install-deps.sh all x11-apps imagemagick fonts-wqy-microhei
 convert=/usr/bin/convert  # ImageMagick's, whatever else is first on the PATH
+
+if [ "${1:-}" != box ]; then
+  cmake --preset web >/dev/null && cmake --build --preset web >/dev/null
+  (cd tests/web && npm ci --no-audit --no-fund -s)
+  node --input-type=module - build/web/tallyglass.html samples/Sample.Map.Gbx docs/page.png <<'EOF'
+import { createRequire } from "node:module";
+import { resolve } from "node:path";
+import { pathToFileURL } from "node:url";
+const { chromium } = createRequire(resolve("tests/web/package.json"))("playwright-core");
+const [page, map, picture] = process.argv.slice(2);
+const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", args: ["--no-sandbox", "--disable-gpu"] });
+const tab = await browser.newPage({ viewport: { width: 720, height: 480 }, colorScheme: "light" });
+await tab.goto(pathToFileURL(resolve(page)).href);
+await tab.setInputFiles("input[type=file]", resolve(map));
+await tab.waitForSelector("[data-map][data-done]");
+await tab.screenshot({ path: picture, fullPage: true });
+await browser.close();
+EOF
+  "$convert" docs/page.png -strip docs/page.png
+  echo "docs/page.png: $("$convert" docs/page.png -format '%w x %h' info:)"
+  [ "${1:-}" = page ] && exit 0
+fi
+
 cmake --preset windows64 >/dev/null && cmake --build --preset windows64 --target tallyglass >/dev/null
 
 prefix=$PWD/build/windows64/wine-screenshot

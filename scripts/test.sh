@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite with g++ (and the binary under valgrind), with clang
 # (and the benchmark's quick run) and under the sanitizers; the Windows programs under Wine, 32-bit and the
-# 64-bit twin; every download of a release (scripts/release.sh --verify: made twice to the same bytes, and the
-# source archive built with a distribution's flags); a bounded fuzz run. Every stage runs even when
-# one fails; the last line counts all of them, and the exit code is 0 only when nothing failed.
+# 64-bit twin; the page in headless Chromium; every download of a release (scripts/release.sh --verify: made
+# twice to the same bytes, and the source archive built with a distribution's flags); a bounded fuzz run. Every
+# stage runs even when one fails; the last line counts all of them, and the exit code is 0 only when nothing
+# failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all || exit 1
@@ -41,6 +42,19 @@ case $(tests/windows/wine32-mode.sh) in
   *) echo "== wine32: no runner on this machine (scripts/setup-wine32.sh sets one up, as root): skipped"
      Count 0 0 1 ;;
 esac
+
+# The page, built with emscripten, in headless Chromium: the run table's maps (written by the linux build's
+# write_case_maps) through its file input, each result against the boxes the table expects.
+echo "== web"
+cases=build/web/cases
+if cmake --preset web >/dev/null && cmake --build --preset web -j"$(nproc)" >/dev/null &&
+   cmake --build --preset linux --target write_case_maps >/dev/null && rm -rf "$cases" && mkdir -p "$cases" &&
+   build/linux/tests/support/write_case_maps "$cases" messages && (cd tests/web && npm ci --no-audit --no-fund -s); then
+  node tests/web/page_test.mjs build/web/tallyglass.html "$cases" samples/Sample.Map.Gbx
+else
+  echo "FAILED: the web build, or the test's maps or packages"
+fi 2>&1 | tee "$log"
+CountLines
 
 # A release is made from git's HEAD: an unpacked source archive has none.
 if git rev-parse -q --verify HEAD >/dev/null 2>&1; then

@@ -1,10 +1,12 @@
 // Writes the map of every run case to DIR/<case>.Map.Gbx, or with "bodies" the decompressed body of every case
 // whose map has one to DIR/<case>.body: seeds for the fuzzers and maps for checking the real binary. With
-// "sample" it writes the project's sample map to FILE.
-// Usage: write_case_maps DIR [bodies] | write_case_maps FILE sample
+// "messages" it writes the maps of the run table, a folder named like a map, and DIR/messages.json, the boxes
+// each must show, for the page's test. With "sample" it writes the project's sample map to FILE.
+// Usage: write_case_maps DIR [bodies|messages] | write_case_maps FILE sample
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "run_cases.h"
@@ -28,25 +30,69 @@ RunCase ShortFullReport() {
     return {"report filled by back-references", BuildMap(layout), {}, 3};
 }
 
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
+// [{"map": "<case>.Map.Gbx", "messages": [{"kind": "information"|"warning", "text": ...}, ...]}, ...]; the
+// folder's entry also has "folder": true.
+std::string MessagesJson(const std::vector<RunCase>& cases, const std::string& folder) {
+    std::string json = "[\n{\"map\": " + JsonString(folder) + ", \"folder\": true, \"messages\": [{\"kind\": " +
+                       "\"warning\", \"text\": " + JsonString(kCannotOpen) + "}]}";
+    for (const RunCase& c : cases) {
+        json += ",\n{\"map\": " + JsonString(FileName(c.name) + ".Map.Gbx") + ", \"messages\": [";
+        for (size_t i = 0; i < c.messages.size(); ++i) {
+            json += std::string(i > 0 ? ", " : "") + "{\"kind\": \"" +
+                    (c.messages[i].information ? "information" : "warning") + "\", \"text\": " +
+                    JsonString(c.messages[i].text) + "}";
+        }
+        json += "]}";
+    }
+    return json + "\n]\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* mode = argc == 3 ? argv[2] : "";
-    if ((argc != 2 && argc != 3) || (argc == 3 && strcmp(mode, "bodies") != 0 && strcmp(mode, "sample") != 0)) {
-        fprintf(stderr, "usage: write_case_maps DIR [bodies] | write_case_maps FILE sample\n");
+    if ((argc != 2 && argc != 3) ||
+        (argc == 3 && strcmp(mode, "bodies") != 0 && strcmp(mode, "messages") != 0 && strcmp(mode, "sample") != 0)) {
+        fprintf(stderr, "usage: write_case_maps DIR [bodies|messages] | write_case_maps FILE sample\n");
         return 2;
     }
     bool written = true;
     if (strcmp(mode, "sample") == 0) {
         written = WriteFile(argv[1], SampleMap());
     } else {
+        const bool bodies = strcmp(mode, "bodies") == 0;
         std::vector<RunCase> cases = MapRunCases();
-        cases.push_back(ShortFullReport());
+        if (strcmp(mode, "messages") == 0) {
+            const std::string folder = "folder.Map.Gbx";
+            const std::string json = MessagesJson(cases, folder);
+            std::error_code error;
+            std::filesystem::create_directories(std::string(argv[1]) + "/" + folder, error);
+            written = !error && WriteFile(std::string(argv[1]) + "/messages.json", Bytes(json.begin(), json.end()));
+        } else {
+            cases.push_back(ShortFullReport());  // no boxes of its own to expect
+        }
         for (const RunCase& c : cases) {
             const std::string stem = std::string(argv[1]) + "/" + FileName(c.name);
             Bytes body;
-            if (*mode == 0) written = written && WriteFile(stem + ".Map.Gbx", c.map);
-            if (*mode != 0 && DecompressBody(c.map, &body)) written = written && WriteFile(stem + ".body", body);
+            if (!bodies) written = written && WriteFile(stem + ".Map.Gbx", c.map);
+            if (bodies && DecompressBody(c.map, &body)) written = written && WriteFile(stem + ".body", body);
         }
     }
     if (!written) fprintf(stderr, "write_case_maps: cannot write %s\n", argv[1]);

@@ -180,6 +180,13 @@ std::vector<RunCase> ReportCases() {
                                                    "A\xEF\xBF\xBDX") +
                       kSizeLine + "2.5 kB")},
          3},
+        // Shown as characters by every runner, never obeyed: the page must not draw it as markup.
+        {"markup in names", chunkWith([](ItemsChunk& c) {
+             c.items = {{"<img src=x onerror=alert(1)>", 11, "<script>alert(2)</script>"}};
+         }),
+         {Information(kReportHeading + std::string("1\r\n<img src=x onerror=alert(1)> (<script>alert(2)</script>)") +
+                      kSizeLine + "2.5 kB")},
+         3},
         // A lead byte short of its continuation bytes may take the terminator into its U+FFFD: the U+FFFD stays.
         {"names ending inside a sequence", chunkWith([](ItemsChunk& c) { c.items = {{"B\xF0\x9F", 11, "C\xE6"}}; }),
          {Information(kReportHeading + std::string("1\r\nB\xEF\xBF\xBD (C\xEF\xBF\xBD)") + kSizeLine + "2.5 kB")}, 3},
