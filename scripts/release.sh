@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Makes every download of a release in dist/, from the committed HEAD (never the working tree's changes):
-# the Windows ZIP, the Debian package, the source archive, LZO's source package that the exe was built from,
-# and SHA256SUMS over them. Every date and time in them is the commit's (SOURCE_DATE_EPOCH), so one commit gives
-# the same bytes on every run. All is made and checked in a temporary folder, and dist/ is replaced only when
-# every check has passed. The checks: the source archive unpacked elsewhere, where scripts/try.sh builds the tool
-# and runs it on the sample map, which must give the released build's report; and with --verify (the test
-# command's), the whole release made a second time from scratch, whose SHA256SUMS must be the same, and the
-# source archive built as a distribution builds it (a plain cmake with its own flags), with its tests.
+# the Windows ZIP, the Debian package, the page, the source archive, LZO's source package that the exe was
+# built from, and SHA256SUMS over them. Every date and time in them is the commit's (SOURCE_DATE_EPOCH), so one
+# commit gives the same bytes on every run. All is made and checked in a temporary folder, and dist/ is replaced
+# only when every check has passed. The checks: the source archive unpacked elsewhere, where scripts/try.sh
+# builds the tool and runs it on the sample map, which must give the released build's report; and with --verify
+# (the test command's), the whole release made a second time from scratch, whose SHA256SUMS must be the same,
+# and the source archive built as a distribution builds it (a plain cmake with its own flags), with its tests.
 # Usage: scripts/release.sh [--verify]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,7 +15,7 @@ case ${1-} in
   "") verify=0 ;;
   *) echo "usage: scripts/release.sh [--verify]" >&2; exit 2 ;;
 esac
-scripts/install-deps.sh tool dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+scripts/install-deps.sh tool dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 emscripten
 [ -z "$(git status --porcelain)" ] ||
   echo "release: made from HEAD ($(git rev-parse --short HEAD)), without the working tree's changes" >&2
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
@@ -32,7 +32,7 @@ MakeRelease() {
   local out=$1 tree=$1.tree preset
   mkdir "$out" "$tree"
   git archive HEAD | tar -x -C "$tree"
-  for preset in windows32 linux; do
+  for preset in windows32 linux web; do
     (cd "$tree" && CFLAGS="-ffile-prefix-map=$tree=." CXXFLAGS="-ffile-prefix-map=$tree=." \
                    Quiet cmake --preset "$preset" -DTALLYGLASS_BUILD_TESTS=OFF)
     Quiet cmake --build "$tree/build/$preset" -j"$(nproc)"
@@ -44,6 +44,7 @@ MakeRelease() {
 
   cp "$tree/build/windows32/Tallyglass-$version-windows-x86.zip" "$out/"
   cp "$tree/build/linux/tallyglass_${version}"_*.deb "$out/"
+  cp "$tree/build/web/tallyglass.html" "$out/tallyglass-$version.html"
   git archive --format=tar --prefix="tallyglass-$version/" HEAD | gzip -9n >"$out/tallyglass-$version.tar.gz"
   # LZO's source package as the configure step fetched it, the files that the ZIP's LZO.txt names.
   find "$tree/build/windows32/_deps/lzo2-source" -maxdepth 1 -type f -name 'lzo2_*' -exec cp -t "$out" {} +
