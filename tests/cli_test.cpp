@@ -298,13 +298,13 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
     const Output json = Run(args);
     EXPECT_EQ(json.err, "");
     ASSERT_TRUE(WriteFile(dir + "/.json", Bytes(json.out.begin(), json.out.end())));
-    // Each line as its boxes: the warnings, then the error or the report, each behind a RS; the size in <>.
+    // Each line as its boxes: the warnings, then the error or the report, each behind a RS; the size behind a GS.
     const char* boxes = R"jq(.map, " ", (.file_size | tostring),
         (.warnings[] | "\u001ew " + .),
         if .error then "\u001ew " + .error
         else "\u001ei Number of embedded items: \(.items | length)",
              (.items[] | "\r\n" + .id + if .author == "" then "" else " (" + .author + ")" end),
-             if .embedded_size > 0 then "\r\nSize of embedded files: <\(.embedded_size)>" else empty end
+             if .embedded_size > 0 then "\r\nSize of embedded files: \u001d\(.embedded_size)" else empty end
         end, "\n")jq";
     const std::string command = "jq -j '" + std::string(boxes) + "' '" + dir + "/.json'";
     FILE* jq = popen(command.c_str(), "r");
@@ -330,7 +330,7 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
         for (size_t at = line.find('\x1e'); at != std::string::npos;) {
             const size_t next = line.find('\x1e', at + 1);
             std::string text = line.substr(at + 3, next == std::string::npos ? std::string::npos : next - at - 3);
-            const size_t size = text.find('<');
+            const size_t size = text.find('\x1d');
             if (size != std::string::npos) text = text.substr(0, size) + SizeText(std::stoul(text.substr(size + 1)));
             shown.push_back({line[at + 1] == 'i', CutToReport(text)});
             at = next;
