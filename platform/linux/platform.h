@@ -88,7 +88,8 @@ HGLOBAL GlobalFree(HGLOBAL block);  // NULL on success
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int byteCount, LPWSTR wide, int wideCount);
 
 // Information boxes print the text on stdout; all others print it on stderr behind the prefix the start-up
-// set (console.h), in place of the caption. Text is written as TerminalText with one "\n" at the end.
+// set (console.h), in place of the caption. Text is written as TerminalText with one "\n" at the end. When the
+// start-up asks for it (--json), every box is kept for it instead of printed. The page's layer has its own.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 // Removes one pair of enclosing double quotes in place.
