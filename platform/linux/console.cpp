@@ -13,12 +13,6 @@ namespace {
 
 const char16_t kReplacement = 0xFFFD;
 
-size_t WideLength(LPCWSTR text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}
-
 std::string warningPrefix = "tallyglass: ";
 bool keepMessages = false;
 MessageRecord messages = {false, {}};
@@ -33,11 +27,15 @@ bool IsUnsafeInLine(char16_t c) {
            c == 0x2028 || c == 0x2029;
 }
 
+void ReplaceUnsafeInLine(char16_t* units, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (IsUnsafeInLine(units[i])) units[i] = kReplacement;
+    }
+}
+
 std::string LineText(const char16_t* units, size_t count) {
     std::u16string shown(units, count);
-    for (char16_t& c : shown) {
-        if (IsUnsafeInLine(c)) c = kReplacement;
-    }
+    ReplaceUnsafeInLine(&shown[0], count);
     return Utf16ToUtf8(shown.data(), shown.size());
 }
 
@@ -51,10 +49,10 @@ std::string TerminalText(const char16_t* units, size_t count) {
     return Utf16ToUtf8(shown.data(), kept);
 }
 
-bool WriteAll(int fd, const std::string& text) {
+bool WriteAll(int fd, const char* bytes, size_t size) {
     size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    while (done < size) {
+        const ssize_t n = write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
@@ -86,7 +84,7 @@ const MessageRecord& MessagesSinceBegin() { return messages; }
 // A failed write ends nothing: the run goes on as after a box the user closed.
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
     const bool information = (type & 0xF0u) == MB_ICONINFORMATION;
-    const size_t length = WideLength(text);
+    const size_t length = std::char_traits<char16_t>::length(text);
     if (keepMessages) {
         messages.kept.push_back({information, std::u16string(text, length)});
         return IDOK;

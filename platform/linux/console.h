@@ -10,6 +10,9 @@
 // (TAB, CR and LF too), DEL, C1, the bidirectional embeddings, overrides and isolates, U+2028 and U+2029.
 bool IsUnsafeInLine(char16_t c);
 
+// Replaces each unsafe character with U+FFFD, in place.
+void ReplaceUnsafeInLine(char16_t* units, size_t count);
+
 // UTF-8 for one line of a terminal: each unsafe character and each lone surrogate (a byte of a file name
 // that is not UTF-8) becomes U+FFFD.
 std::string LineText(const char16_t* units, size_t count);
@@ -19,7 +22,8 @@ std::string LineText(const char16_t* units, size_t count);
 std::string TerminalText(const char16_t* units, size_t count);
 
 // Writes the whole text; false when the stream fails (errno tells why).
-bool WriteAll(int fd, const std::string& text);
+bool WriteAll(int fd, const char* bytes, size_t size);
+inline bool WriteAll(int fd, const std::string& text) { return WriteAll(fd, text.data(), text.size()); }
 
 // Writes to stdout. A closed pipe ends the process at once, by SIGPIPE, as it ends cat; any other failure
 // is kept (see StdoutError) and makes this false.

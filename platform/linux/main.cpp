@@ -37,7 +37,7 @@ const char kHelp[] =
 const char kVersion[] = "tallyglass " TALLYGLASS_VERSION
                         "\n"
                         "Licence: GNU GPL, version 2 or later.\n";
-const char16_t kStandardInput[] = u"standard input";
+const std::u16string kStandardInput = u"standard input";
 
 enum ExitStatus { kAllReported = 0, kSomeNotReported = 1, kUsageError = 2 };
 
@@ -65,7 +65,7 @@ int CopyStandardInput() {
         const bool unopened = unread && (errno == EBADF || errno == EISDIR);
         if (!unread) total += static_cast<uint64_t>(n);
         // A write fails for lack of memory (ENOSPC, ENOMEM) or beyond the file size limit (EFBIG).
-        if (unread || total > limit || !WriteAll(copy, std::string(buffer, static_cast<size_t>(n)))) {
+        if (unread || total > limit || !WriteAll(copy, buffer, static_cast<size_t>(n))) {
             ReportMessage(unopened ? TEXT("Could not open input file.")
                           : unread ? TEXT("Error while reading input file.")
                                    : TEXT("Out of memory."),
@@ -80,24 +80,23 @@ int CopyStandardInput() {
 // (a byte of a file name that is not UTF-8) as U+FFFD.
 void AppendJsonString(std::string* out, const char16_t* units, size_t count) {
     *out += '"';
+    size_t plain = 0;  // start of the characters not yet written, which need no escape
     for (size_t i = 0; i < count; ++i) {
         const char16_t c = units[i];
         const char* escape = c == u'"' ? "\\\"" : c == u'\\' ? "\\\\" : c == u'\n' ? "\\n" : c == u'\r' ? "\\r"
                            : c == u'\t' ? "\\t" : nullptr;
+        if (!escape && !IsUnsafeInLine(c)) continue;
+        AppendUtf16AsUtf8(*out, units + plain, i - plain);
+        plain = i + 1;
         if (escape) {
             *out += escape;
-        } else if (IsUnsafeInLine(c)) {
+        } else {
             char hex[8];
             snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
             *out += hex;
-        } else if (c < 0x80) {
-            *out += static_cast<char>(c);
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            AppendUtf8(*out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (units[++i] - 0xDC00));
-        } else {
-            AppendUtf8(*out, c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : c);
         }
     }
+    AppendUtf16AsUtf8(*out, units + plain, count - plain);
     *out += '"';
 }
 
@@ -158,33 +157,29 @@ bool PrintJson(const std::u16string& name, MapRun* run, bool stands) {
 }
 
 // A report's names stay on their own line: whatever could break or reorder it is shown as U+FFFD.
-void ShowNameOnItsLine(ItemText* name) {
-    for (unsigned i = 0; i < name->length; ++i) {
-        if (IsUnsafeInLine(name->text[i])) name->text[i] = 0xFFFD;
-    }
-}
+void ShowNameOnItsLine(ItemText* name) { ReplaceUnsafeInLine(name->text, name->length); }
 
-// Runs one map, `argument` as given (- for standard input), and prints what it shows. False when the map
-// got no report.
-bool ReportMap(const char* argument, const std::u16string& name, bool json) {
-    BeginMessages("tallyglass: " + LineText(name.data(), name.size()) + ": ", json);
-    std::u16string path = FileNameToUtf16(argument);
+// Runs one map, `given` as the argument names it (null: standard input) and `shown` as a terminal shows its
+// name, and prints what it shows. False when the map got no report.
+bool ReportMap(const std::u16string* given, const std::string& shown, bool json) {
+    BeginMessages("tallyglass: " + shown + ": ", json);
+    std::u16string copyPath;  // where the logic opens standard input's copy
     int input = -1;
-    bool refused = false;  // its sentence shown already
-    if (strcmp(argument, "-") == 0) {
+    bool refused = false;     // its sentence shown already
+    if (!given) {
         input = CopyStandardInput();
         refused = input < 0;
-        path = FileNameToUtf16("/proc/self/fd/" + std::to_string(input));
-    } else if (path.size() >= kPathCapacity) {
+        copyPath = FileNameToUtf16("/proc/self/fd/" + std::to_string(input));
+    } else if (given->size() >= kPathCapacity) {
         // Cut, it would name another file.
         ReportMessage(TEXT("Path too long: Tallyglass takes at most 259 UTF-16 code units."), kWarning);
         refused = true;
     }
     MapRun run = {};
-    const bool stands = !refused && RunMap(path.c_str(), &run);
+    const bool stands = !refused && RunMap(given ? given->c_str() : copyPath.c_str(), &run);
     bool reported = false;
     if (json) {
-        reported = PrintJson(name, &run, stands);
+        reported = PrintJson(given ? *given : kStandardInput, &run, stands);
     } else if (stands) {
         ShowReportText(&run.report, ShowNameOnItsLine);
         reported = MessagesSinceBegin().reported;
@@ -239,12 +234,13 @@ int main(int argc, char** argv) {
 
     ExitStatus status = kAllReported;
     for (int i = optind; i < argc; ++i) {
-        const std::u16string name = strcmp(argv[i], "-") == 0 ? kStandardInput : FileNameToUtf16(argv[i]);
+        const std::u16string given = FileNameToUtf16(argv[i]);
+        const bool standardInput = given == u"-";
+        const std::u16string& name = standardInput ? kStandardInput : given;
+        const std::string shown = LineText(name.data(), name.size());
         // Headers as head(1) writes them: a blank line between one map's output and the next header.
-        if (maps > 1 && !json) {
-            WriteOut((i > optind ? "\n==> " : "==> ") + LineText(name.data(), name.size()) + " <==\n");
-        }
-        if (!ReportMap(argv[i], name, json)) status = kSomeNotReported;
+        if (maps > 1 && !json) WriteOut((i > optind ? "\n==> " : "==> ") + shown + " <==\n");
+        if (!ReportMap(standardInput ? nullptr : &given, shown, json)) status = kSomeNotReported;
     }
     // The maps whose reports were lost already count as not reported.
     if (StdoutError() != 0) {

@@ -45,28 +45,6 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     }
 }
 
-// Lone surrogates become U+FFFD, or with `escapes` those of U+DC80..U+DCFF the byte they carry.
-std::string Utf16ToBytes(const char16_t* units, size_t count, bool escapes) {
-    std::string out;
-    out.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        const char16_t u = units[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-            ++i;
-        } else if (escapes && u >= 0xDC80 && u <= 0xDCFF) {
-            out += static_cast<char>(u - 0xDC00);
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, kReplacement);
-        } else {
-            AppendUtf8(out, u);
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 void AppendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -84,6 +62,33 @@ void AppendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
+
+// Lone surrogates become U+FFFD, or with `escapes` those of U+DC80..U+DCFF the byte they carry.
+void AppendUtf16Bytes(std::string& out, const char16_t* units, size_t count, bool escapes) {
+    for (size_t i = 0; i < count; ++i) {
+        const char16_t u = units[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else if (escapes && u >= 0xDC80 && u <= 0xDCFF) {
+            out += static_cast<char>(u - 0xDC00);
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            AppendUtf8(out, kReplacement);
+        } else {
+            AppendUtf8(out, u);
+        }
+    }
+}
+
+std::string Utf16ToBytes(const char16_t* units, size_t count, bool escapes) {
+    std::string out;
+    out.reserve(count);
+    AppendUtf16Bytes(out, units, count, escapes);
+    return out;
+}
+
+}  // namespace
+
 
 // As MultiByteToWideChar(CP_UTF8, 0, ...) does under Wine, so that both builds show the same text: each
 // invalid sequence becomes one U+FFFD. A lead byte takes the byte after it if that is any continuation byte
@@ -118,6 +123,10 @@ std::u16string Utf8ToUtf16(const char* bytes, size_t count) {
 }
 
 std::string Utf16ToUtf8(const char16_t* units, size_t count) { return Utf16ToBytes(units, count, false); }
+
+void AppendUtf16AsUtf8(std::string& out, const char16_t* units, size_t count) {
+    AppendUtf16Bytes(out, units, count, false);
+}
 
 // Valid UTF-8 never encodes a surrogate, so an escaped byte cannot be mistaken for a decoded character.
 std::u16string FileNameToUtf16(const std::string& bytes) {

@@ -7,7 +7,7 @@
 // utf.cpp), a lone surrogate alone.
 std::u16string Utf8ToUtf16(const char* bytes, size_t count);
 std::string Utf16ToUtf8(const char16_t* units, size_t count);
-void AppendUtf8(std::string& out, char32_t c);  // one code point
+void AppendUtf16AsUtf8(std::string& out, const char16_t* units, size_t count);  // Utf16ToUtf8, appended
 
 // File names, which Linux takes as bytes: each byte that is not part of valid UTF-8 travels as one lone
 // surrogate U+DC80..U+DCFF and turns back into that byte, so every name comes back as the bytes it was.
