@@ -22,11 +22,6 @@ bool IsTerminalControl(char16_t c) { return (c < 0x20 && c != u'\t' && c != u'\n
 
 }  // namespace
 
-bool IsUnsafeInLine(char16_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
-           c == 0x2028 || c == 0x2029;
-}
-
 void ReplaceUnsafeInLine(char16_t* units, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         if (IsUnsafeInLine(units[i])) units[i] = kReplacement;

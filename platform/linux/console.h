@@ -8,7 +8,10 @@
 
 // Whether a character could break a line, move the cursor, or reorder what follows it on a terminal: C0
 // (TAB, CR and LF too), DEL, C1, the bidirectional embeddings, overrides and isolates, U+2028 and U+2029.
-bool IsUnsafeInLine(char16_t c);
+inline bool IsUnsafeInLine(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) ||
+           c == 0x2028 || c == 0x2029;
+}
 
 // Replaces each unsafe character with U+FFFD, in place.
 void ReplaceUnsafeInLine(char16_t* units, size_t count);

@@ -83,6 +83,7 @@ void AppendJsonString(std::string* out, const char16_t* units, size_t count) {
     size_t plain = 0;  // start of the characters not yet written, which need no escape
     for (size_t i = 0; i < count; ++i) {
         const char16_t c = units[i];
+        if (c >= 0x20 && c < 0x7F && c != u'"' && c != u'\\') continue;  // most of any text
         const char* escape = c == u'"' ? "\\\"" : c == u'\\' ? "\\\\" : c == u'\n' ? "\\n" : c == u'\r' ? "\\r"
                            : c == u'\t' ? "\\t" : nullptr;
         if (!escape && !IsUnsafeInLine(c)) continue;

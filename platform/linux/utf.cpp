@@ -45,44 +45,48 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     }
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
+// Writes one code point at `out`; returns the place behind it.
+char* PutUtf8(char* out, char32_t c) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
+        *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (c >> 6));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (c >> 12));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (c >> 18));
+        *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
+    return out;
 }
 
-// Lone surrogates become U+FFFD, or with `escapes` those of U+DC80..U+DCFF the byte they carry.
+// Lone surrogates become U+FFFD, or with `escapes` those of U+DC80..U+DCFF the byte they carry. The bytes are
+// written in place, in room for the most they can take (three per unit), and the string cut to them after.
 void AppendUtf16Bytes(std::string& out, const char16_t* units, size_t count, bool escapes) {
+    const size_t start = out.size();
+    out.resize(start + 3 * count);
+    char* at = &out[0] + start;
     for (size_t i = 0; i < count; ++i) {
         const char16_t u = units[i];
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            at = PutUtf8(at, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
         } else if (escapes && u >= 0xDC80 && u <= 0xDCFF) {
-            out += static_cast<char>(u - 0xDC00);
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            AppendUtf8(out, kReplacement);
+            *at++ = static_cast<char>(u - 0xDC00);
         } else {
-            AppendUtf8(out, u);
+            at = PutUtf8(at, u >= 0xD800 && u <= 0xDFFF ? kReplacement : u);
         }
     }
+    out.resize(static_cast<size_t>(at - out.data()));
 }
 
 std::string Utf16ToBytes(const char16_t* units, size_t count, bool escapes) {
     std::string out;
-    out.reserve(count);
     AppendUtf16Bytes(out, units, count, escapes);
     return out;
 }
