@@ -5,11 +5,11 @@
 #include "little_endian.h"
 #include "locked_block.h"
 
-namespace {
-
-const uint32_t kMaxStringLength = 0xFFFF;  // exclusive
-
-}  // namespace
+uint32_t FieldLength(const void* bytes, uint32_t length) {
+    const uint32_t room = length < kNarrowFieldSize - 1 ? length : kNarrowFieldSize - 1;
+    const void* zero = memchr(bytes, 0, room);
+    return zero ? static_cast<uint32_t>(static_cast<const char*>(zero) - static_cast<const char*>(bytes)) : room;
+}
 
 int ReadBytes(BodyCursor* cursor, void* destination, uint32_t n) {
     if (!cursor || !destination) return 0;
@@ -46,11 +46,8 @@ int ReadString(BodyCursor* cursor, NarrowField* field) {
         FreeLockedBlock(block);
         return -1;
     }
-    // The text ends at its first zero byte and is cut to what the field holds.
-    const size_t room = length < sizeof field->text - 1 ? length : sizeof field->text - 1;
-    const void* zero = memchr(block, 0, room);
-    const size_t text = zero ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - block) : room;
     // The text, then zeros to the end of the field.
+    const uint32_t text = FieldLength(block, length);
     memcpy(field->text, block, text);
     memset(field->text + text, 0, sizeof field->text - text);
     FreeLockedBlock(block);

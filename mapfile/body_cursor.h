@@ -8,11 +8,17 @@ struct BodyCursor {
     const unsigned char* end;       // just behind the MapBody's last byte
 };
 
+// A body string is stored as a 32-bit length below this and as many bytes.
+const uint32_t kMaxStringLength = 0xFFFF;  // exclusive
+
 // A body string: UTF-8 bytes and a terminating zero, at most 511 bytes of text.
 const unsigned kNarrowFieldSize = 512;
 struct NarrowField {
     char text[kNarrowFieldSize];
 };
+
+// How many of a string's `length` bytes a NarrowField takes: at most 511, up to its first zero byte.
+uint32_t FieldLength(const void* bytes, uint32_t length);
 
 // Copies the next n bytes and advances. Returns 0 and consumes nothing when the cursor or the destination is
 // null or fewer than n bytes are left.

@@ -3,51 +3,27 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
 #include "body_cursor.h"
 #include "lookback_strings.h"
-#include "report_message.h"
 
 namespace {
 
 const unsigned char kItemsChunk[8] = {0x54, 0x30, 0x04, 0x03, 'P', 'I', 'K', 'S'};
 const uint32_t kMaxItemCount = 0x10000000u;
 const uint32_t kSupportedVersion = 1;
-const unsigned kReportCapacity = 8192;
 
-// Wide text in a fixed buffer. Appends are cut at the capacity (keeping the terminator) and never rescan
-// the text, so a long item list costs nothing once the buffer is full.
-struct ReportText {
-    WCHAR text[kReportCapacity];
-    unsigned length;
-};
-
-bool IsFull(const ReportText* report) { return report->length + 1 >= kReportCapacity; }
-
-void AppendWide(ReportText* report, const WCHAR* text, unsigned count) {
-    const unsigned room = kReportCapacity - 1 - report->length;
-    if (count > room) count = room;
-    memcpy(report->text + report->length, text, count * sizeof(WCHAR));
-    report->length += count;
-    report->text[report->length] = 0;
+// Widens the report's own words (fewer than 64 characters at a time) for ReportTextOut.
+bool WriteAscii(ReportTextOut out, void* context, const char* text) {
+    WCHAR wide[64];
+    unsigned length = 0;
+    for (; text[length] != 0; ++length) wide[length] = static_cast<unsigned char>(text[length]);
+    return out(context, wide, length, false);
 }
 
-void AppendAscii(ReportText* report, const char* text) {
-    while (*text && !IsFull(report)) report->text[report->length++] = static_cast<unsigned char>(*text++);
-    report->text[report->length] = 0;
-}
-
-void AppendName(ReportText* report, ItemText* name, NameFilter showName) {
-    if (showName) showName(name);
-    AppendWide(report, name->text, name->length);
-}
-
-// A NarrowField's 511 bytes never need more than 511 UTF-16 units, so the conversion always has room.
-unsigned ConvertUtf8(const NarrowField* field, WCHAR wide[kItemTextCapacity]) {
-    const int units = MultiByteToWideChar(CP_UTF8, 0, field->text, -1, wide, kItemTextCapacity);
-    // The count includes the terminator, unless a sequence cut short at the end took it into its U+FFFD.
-    return units > 0 ? static_cast<unsigned>(units) - (wide[units - 1] == 0 ? 1 : 0) : 0;
+bool WriteName(ReportTextOut out, void* context, const LookbackText* name) {
+    WCHAR text[kItemTextCapacity];
+    return out(context, text, ItemText(name, text), true);
 }
 
 // 64 x 64 -> 128-bit product as two halves, portable to targets without a 128-bit integer type.
@@ -131,46 +107,6 @@ const unsigned char* ScanForChunk(const unsigned char* first, const unsigned cha
     return nullptr;
 }
 
-const WCHAR kReadError[] = TEXT("Error while reading input file.");
-
-// Too large for a thread's stack; the first pass and every walk after it take turns.
-LookbackTable table;
-
-void ReadFailed(ItemsReport* report) { report->failure = kReadError; }
-
-bool FormatReportText(const ItemsReport* report, NameFilter showName, ReportText* text) {
-    text->length = 0;
-    text->text[0] = 0;
-    char heading[64];
-    snprintf(heading, sizeof heading, "Number of embedded items: %u", report->count);
-    AppendAscii(text, heading);
-
-    // The list was checked whole before; once the box is full, the rest would not show.
-    ItemWalk walk;
-    BeginItemWalk(report, &walk);
-    ReportItem item;
-    while (!IsFull(text) && ReadReportItem(&walk, &item)) {
-        AppendAscii(text, "\r\n");
-        AppendName(text, &item.identifier, showName);
-        if (item.author.length > 0 && !IsFull(text)) {
-            AppendAscii(text, " (");
-            AppendName(text, &item.author, showName);
-            AppendAscii(text, ")");
-        }
-    }
-    if (walk.failure) return false;
-
-    if (report->embeddedSize != 0) {
-        WCHAR sizeText[kSizeTextCapacity];
-        FormatSize(report->embeddedSize, sizeText);
-        AppendAscii(text, "\r\nSize of embedded files: ");
-        unsigned length = 0;
-        while (sizeText[length] != 0) ++length;
-        AppendWide(text, sizeText, length);
-    }
-    return true;
-}
-
 }  // namespace
 
 const unsigned char* FindItemsChunk(const unsigned char* body, uint32_t size) {
@@ -219,65 +155,85 @@ void ReadItemsReport(const unsigned char* body, uint32_t size, ItemsReport* repo
     *report = ItemsReport{};
     const unsigned char* chunk = FindItemsChunk(body, size);
     if (!chunk) {
-        report->failure = TEXT("Items chunk not found.");
+        report->failure = MapFailure::kNoItemsChunk;
         return;
     }
     BodyCursor cursor = {chunk + sizeof kItemsChunk, body + size};
+    report->failure = MapFailure::kReadFailed;  // until the last field is read
 
     uint32_t chunkSize = 0;
-    if (!ReadU32(&cursor, &chunkSize) || chunkSize == 0 || chunkSize > size) return ReadFailed(report);
+    if (!ReadU32(&cursor, &chunkSize) || chunkSize == 0 || chunkSize > size) return;
     uint32_t version = 0;
-    if (!ReadU32(&cursor, &version)) return ReadFailed(report);
+    if (!ReadU32(&cursor, &version)) return;
     report->versionWarning = version != kSupportedVersion;
     uint32_t ignored = 0;
-    if (!ReadU32(&cursor, &ignored) || !ReadU32(&cursor, &ignored)) return ReadFailed(report);
-    if (!ReadU32(&cursor, &report->count) || report->count > kMaxItemCount) return ReadFailed(report);
+    if (!ReadU32(&cursor, &ignored) || !ReadU32(&cursor, &ignored)) return;
+    if (!ReadU32(&cursor, &report->count) || report->count > kMaxItemCount) return;
 
     report->items = cursor;
+    LookbackTable table;  // the list is read whole, and nothing is shown
     ResetLookbackTable(&table);
     NarrowField field;
     for (uint32_t item = 0; item < report->count; ++item) {
         for (int string = 0; string < 3; ++string) {
-            if (ReadLookbackString(&cursor, &table, &field) < 0) return ReadFailed(report);
+            if (ReadLookbackString(&cursor, &table, &field) < 0) return;
         }
     }
-    if (!ReadU32(&cursor, &report->embeddedSize)) return ReadFailed(report);
+    if (!ReadU32(&cursor, &report->embeddedSize)) return;
+    report->failure = MapFailure::kNone;
 }
 
 void BeginItemWalk(const ItemsReport* report, ItemWalk* walk) {
-    *walk = {report->items, report->count, nullptr};
-    ResetLookbackTable(&table);
+    walk->cursor = report->items;
+    walk->left = report->count;
+    ResetLookbackTable(&walk->table);
 }
 
 bool ReadReportItem(ItemWalk* walk, ReportItem* item) {
-    if (walk->left == 0 || walk->failure) return false;
-    NarrowField field;
-    for (ItemText* text : {&item->identifier, &item->collection, &item->author}) {
-        const int length = ReadLookbackString(&walk->cursor, &table, &field);
-        if (length < 0) {
-            walk->failure = kReadError;
-            return false;
-        }
-        text->length = length > 0 ? ConvertUtf8(&field, text->text) : 0;
+    if (walk->left == 0) return false;
+    LookbackText* strings[] = {&item->identifier, &item->collection, &item->author};
+    for (int i = 0; i < 3; ++i) {
+        if (!ReadLookbackText(&walk->cursor, &walk->table, strings[i], walk->numbers[i])) return false;
     }
     --walk->left;
     return true;
 }
 
-bool ShowReportWarnings(const ItemsReport* report) {
-    if (report->versionWarning) ReportMessage(TEXT("Unsupported chunk version."), kWarning);
-    if (report->failure) ReportMessage(report->failure, kWarning);
-    return !report->failure;
+// A NarrowField's 511 bytes never need more than 511 UTF-16 units, so the conversion always has room.
+unsigned ItemText(const LookbackText* string, WCHAR text[kItemTextCapacity]) {
+    NarrowField field;
+    const uint32_t length = FieldLength(string->bytes, string->length);
+    if (length == 0) return 0;
+    memcpy(field.text, string->bytes, length);
+    field.text[length] = 0;
+    const int units = MultiByteToWideChar(CP_UTF8, 0, field.text, -1, text, kItemTextCapacity);
+    // The count includes the terminator, unless a sequence cut short at the end took it into its U+FFFD.
+    return units > 0 ? static_cast<unsigned>(units) - (text[units - 1] == 0 ? 1 : 0) : 0;
 }
 
-void ShowReportText(const ItemsReport* report, NameFilter showName) {
-    ReportText text;
-    if (!FormatReportText(report, showName, &text)) return ReportMessage(kReadError, kWarning);
-    ReportMessage(text.text, kInformation);
-}
+bool WriteReportText(const ItemsReport* report, ReportTextOut out, void* context) {
+    char heading[64];
+    snprintf(heading, sizeof heading, "Number of embedded items: %u", report->count);
+    bool more = WriteAscii(out, context, heading);
 
-void BuildItemsReport(const unsigned char* body, uint32_t size) {
-    ItemsReport report;
-    ReadItemsReport(body, size, &report);
-    if (ShowReportWarnings(&report)) ShowReportText(&report, nullptr);
+    ItemWalk walk;
+    BeginItemWalk(report, &walk);
+    ReportItem item;
+    while (more && ReadReportItem(&walk, &item)) {
+        more = WriteAscii(out, context, "\r\n") && WriteName(out, context, &item.identifier);
+        if (more && FieldLength(item.author.bytes, item.author.length) > 0) {
+            more = WriteAscii(out, context, " (") && WriteName(out, context, &item.author) &&
+                   WriteAscii(out, context, ")");
+        }
+    }
+    if (more && walk.left != 0) return false;
+
+    if (more && report->embeddedSize != 0) {
+        WCHAR size[kSizeTextCapacity];
+        FormatSize(report->embeddedSize, size);
+        unsigned length = 0;
+        while (size[length] != 0) ++length;
+        if (WriteAscii(out, context, "\r\nSize of embedded files: ")) out(context, size, length, false);
+    }
+    return true;
 }

@@ -1,11 +1,13 @@
 // The report of the items embedded in a map: read from the MapBody's items chunk and checked in full first,
-// then shown in one message box or handed to another printer.
+// then written out by whichever front door shows it.
 #pragma once
 
 #include <cstdint>
 
 #include "body_cursor.h"
+#include "lookback_strings.h"
 #include "platform.h"
+#include "sentences.h"
 
 // Finds the items chunk: the first place, byte by byte, where the chunk id 0x03043054 is directly followed
 // by the skip marker "PIKS". Returns the chunk id's address, or null when there is none.
@@ -17,10 +19,10 @@ const unsigned kSizeTextCapacity = 128;
 void FormatSize(uint32_t size, WCHAR text[kSizeTextCapacity]);
 
 // What the items chunk says. The item list stays where it is in the MapBody and is read again by whoever
-// prints it (ReadReportItem), so a report of any length takes no memory of its own.
+// writes it out (ItemWalk), so a report of any length takes no memory of its own.
 struct ItemsReport {
     bool versionWarning;    // the chunk version is not 1: "Unsupported chunk version." comes first
-    LPCWSTR failure;        // the one failure sentence; null when the report stands
+    MapFailure failure;     // kNoItemsChunk or kReadError; kNone when the report stands
     uint32_t count;         // items in the list
     uint32_t embeddedSize;  // bytes of the embedded files; 0: the report has no size line
     BodyCursor items;       // the item list, when the report stands
@@ -29,34 +31,32 @@ struct ItemsReport {
 // Reads the chunk through its last field into `report`, showing nothing.
 void ReadItemsReport(const unsigned char* body, uint32_t size, ItemsReport* report);
 
-// One string of an item as wide text, converted from the body's UTF-8 as the box shows it.
-const unsigned kItemTextCapacity = 512;
-struct ItemText {
-    WCHAR text[kItemTextCapacity];  // not terminated
-    unsigned length;
-};
+// An item's three strings as the map stores them, whole.
 struct ReportItem {
-    ItemText identifier, collection, author;
+    LookbackText identifier, collection, author;
 };
 
-// A pass over the item list of a standing report. Passes share one lookback table: one at a time.
+// A pass over the item list of a standing report, with a lookback table of its own.
 struct ItemWalk {
     BodyCursor cursor;
-    uint32_t left;
-    LPCWSTR failure;  // set when an item could not be read again: only a refused temporary block does that
+    uint32_t left;                     // items not read yet
+    char numbers[3][kNumberTextSize];  // the current item's collection numbers that have no name
+    LookbackTable table;
 };
 void BeginItemWalk(const ItemsReport* report, ItemWalk* walk);
-// False at the end of the list, or on a failure (walk->failure).
+// The next item, valid until the next call; false at the end of the list. The list was read whole when the
+// report was, so the walk cannot end early on any body: `left` would then not be 0.
 bool ReadReportItem(ItemWalk* walk, ReportItem* item);
 
-// Shows the version warning when due, then the failure if there is one. True when the report stands.
-bool ShowReportWarnings(const ItemsReport* report);
+// A string as the report shows it: what a NarrowField takes of it (at most 511 bytes, up to a zero byte),
+// converted from UTF-8 with MultiByteToWideChar. Returns its length in UTF-16 units.
+const unsigned kItemTextCapacity = 512;
+unsigned ItemText(const LookbackText* string, WCHAR text[kItemTextCapacity]);
 
-// Shows the text of a standing report with the information kind: the box's 8191 units at most, each name
-// passed through `showName` first when one is given (a printer that splits lines keeps a name on its own).
-// A failure while reading the items again shows its sentence instead.
-typedef void (*NameFilter)(ItemText* name);
-void ShowReportText(const ItemsReport* report, NameFilter showName);
+// Takes the report's text in order, piece by piece: the report's own words and line breaks, and each name
+// (`name`) as ItemText gives it. Returns false when it wants no more.
+typedef bool (*ReportTextOut)(void* context, const WCHAR* text, unsigned length, bool name);
 
-// The report step: reads the report, then shows it or its failure, each warning first.
-void BuildItemsReport(const unsigned char* body, uint32_t size);
+// Writes out the text of a standing report: the count, a line per item, and the size line when the size is
+// not 0. Lines are separated by "\r\n". False when the item list could not be read again.
+bool WriteReportText(const ItemsReport* report, ReportTextOut out, void* context);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "little_endian.h"
+
 namespace {
 
 struct Collection {
@@ -10,7 +12,7 @@ struct Collection {
     const char* name;
 };
 
-// Sorted by number, for the binary search in CollectionName: every item names a collection.
+// Sorted by number, for the binary search in CollectionText: every item names a collection.
 const Collection kCollections[] = {
     {11, "Valley"},    {12, "Canyon"},    {13, "Lagoon"},   {14, "Arena"},  {15, "Test8"},
     {16, "Test9"},     {17, "TMCommon"},  {100, "History"}, {101, "Society"}, {102, "Galaxy"},
@@ -26,11 +28,57 @@ const uint32_t kMinimumVersion = 3;
 // Writes the text and its terminator, and keeps the field's last byte zero. The bytes in between are left as
 // they are: every reader stops at the terminator, and clearing the whole field would cost more than reading
 // the item.
-int SetText(NarrowField* field, const char* text, size_t length) {
+int SetText(NarrowField* field, const void* text, size_t length) {
     memcpy(field->text, text, length);
     field->text[length] = 0;
     field->text[sizeof field->text - 1] = 0;
     return static_cast<int>(length);
+}
+
+// The name of a collection number, or the number in decimal written into `number`.
+LookbackText CollectionText(uint32_t number, char decimal[kNumberTextSize]) {
+    size_t low = 0, high = sizeof kCollections / sizeof kCollections[0];
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        if (kCollections[middle].number < number) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    if (low < sizeof kCollections / sizeof kCollections[0] && kCollections[low].number == number) {
+        return {kCollections[low].name, static_cast<uint32_t>(strlen(kCollections[low].name))};
+    }
+    const int length = snprintf(decimal, kNumberTextSize, "%d", static_cast<int>(number));
+    return {decimal, static_cast<uint32_t>(length)};
+}
+
+enum ValueKind { kFailed, kEmptyValue, kCollectionValue, kNewString, kRememberedString };
+
+// Reads the lookback version when the table has none yet, then a value: what it stands for, and in *value
+// the collection number or the index.
+ValueKind ReadValue(BodyCursor* cursor, LookbackTable* table, uint32_t* value) {
+    if (table->version == 0) {
+        if (!ReadU32(cursor, &table->version)) return kFailed;
+        if (table->version < kMinimumVersion) return kFailed;  // the value stays stored
+    }
+    if (!ReadU32(cursor, value)) return kFailed;
+    if (*value == kEmptyString) return kEmptyValue;
+    if ((*value & kFlagBits) == 0) return kCollectionValue;
+    *value &= ~kFlagBits;
+    return *value == 0 ? kNewString : kRememberedString;
+}
+
+// Remembers the new string whose length word lies at `start`, while there is room.
+void Remember(LookbackTable* table, const BodyCursor* cursor, const unsigned char* start) {
+    if (table->count < kLookbackCapacity) table->fromEnd[table->count++] = static_cast<uint32_t>(cursor->end - start);
+}
+
+// The remembered string `index` (from 1), or the empty string when none is remembered there.
+LookbackText Remembered(const LookbackTable* table, const BodyCursor* cursor, uint32_t index) {
+    if (index > table->count) return {"", 0};
+    const unsigned char* start = cursor->end - table->fromEnd[index - 1];
+    return {reinterpret_cast<const char*>(start + 4), LoadLittleEndian32(start)};
 }
 
 }  // namespace
@@ -42,47 +90,49 @@ void ResetLookbackTable(LookbackTable* table) {
 }
 
 int CollectionName(uint32_t number, NarrowField* field) {
-    size_t low = 0, high = sizeof kCollections / sizeof kCollections[0];
-    while (low < high) {
-        const size_t middle = (low + high) / 2;
-        if (kCollections[middle].number < number) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    if (low < sizeof kCollections / sizeof kCollections[0] && kCollections[low].number == number) {
-        return SetText(field, kCollections[low].name, strlen(kCollections[low].name));
-    }
-    char decimal[32];
-    const int length = snprintf(decimal, sizeof decimal, "%d", static_cast<int>(number));
-    return SetText(field, decimal, static_cast<size_t>(length));
+    char decimal[kNumberTextSize];
+    const LookbackText text = CollectionText(number, decimal);
+    return SetText(field, text.bytes, text.length);
 }
 
 int ReadLookbackString(BodyCursor* cursor, LookbackTable* table, NarrowField* field) {
     if (!table || !field) return -1;
-    if (table->version == 0) {
-        if (!ReadU32(cursor, &table->version)) return -1;
-        if (table->version < kMinimumVersion) return -1;
-    }
-
     uint32_t value = 0;
-    if (!ReadU32(cursor, &value)) return -1;
-    if (value == kEmptyString) return SetText(field, "", 0);
-    if ((value & kFlagBits) == 0) return CollectionName(value, field);
-
-    const uint32_t index = value & ~kFlagBits;
-    if (index == 0) {
-        const unsigned char* start = cursor->position;
-        const int length = ReadString(cursor, field);
-        if (length > 0 && table->count < kLookbackCapacity) {
-            // The field's text is the first `length` bytes behind the string's 4-byte length.
-            table->texts[table->count] = reinterpret_cast<const char*>(start + 4);
-            table->lengths[table->count] = static_cast<uint16_t>(length);
-            ++table->count;
+    switch (ReadValue(cursor, table, &value)) {
+        case kFailed: return -1;
+        case kEmptyValue: return SetText(field, "", 0);
+        case kCollectionValue: return CollectionName(value, field);
+        case kNewString: {
+            const unsigned char* start = cursor->position;
+            const int length = ReadString(cursor, field);
+            if (length > 0) Remember(table, cursor, start);
+            return length;
         }
-        return length;
+        case kRememberedString: break;
     }
-    if (index > table->count) return SetText(field, "", 0);
-    return SetText(field, table->texts[index - 1], table->lengths[index - 1]);
+    // A remembered string as a field holds it: it was read into one when it was new.
+    const LookbackText text = Remembered(table, cursor, value);
+    return SetText(field, text.bytes, FieldLength(text.bytes, text.length));
+}
+
+int ReadLookbackText(BodyCursor* cursor, LookbackTable* table, LookbackText* text, char number[kNumberTextSize]) {
+    uint32_t value = 0;
+    switch (ReadValue(cursor, table, &value)) {
+        case kFailed: return 0;
+        case kEmptyValue: *text = {"", 0}; return 1;
+        case kCollectionValue: *text = CollectionText(value, number); return 1;
+        case kNewString: break;
+        case kRememberedString: *text = Remembered(table, cursor, value); return 1;
+    }
+    // As ReadString reads it, and remembered alike: only when a field would not hold it empty.
+    const unsigned char* start = cursor->position;
+    uint32_t length = 0;
+    if (!ReadU32(cursor, &length) || length >= kMaxStringLength ||
+        length > static_cast<uintptr_t>(cursor->end - cursor->position)) {
+        return 0;
+    }
+    *text = {reinterpret_cast<const char*>(cursor->position), length};
+    cursor->position += length;
+    if (FieldLength(text->bytes, length) > 0) Remember(table, cursor, start);
+    return 1;
 }

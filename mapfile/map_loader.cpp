@@ -4,7 +4,6 @@
 
 #include "little_endian.h"
 #include "locked_block.h"
-#include "report_message.h"
 
 namespace {
 
@@ -28,8 +27,8 @@ bool SeekForward(HANDLE file, DWORD distance) {
     return SetFilePointer(file, static_cast<LONG>(distance), nullptr, FILE_CURRENT) != INVALID_SET_FILE_POINTER;
 }
 
-bool Fail(LPCWSTR message) {
-    ReportMessage(message, kWarning);
+bool Fail(LoadedMap* map, MapFailure failure) {
+    map->failure = failure;
     return false;
 }
 
@@ -43,57 +42,56 @@ bool IsKnownClass(DWORD classId) {
 }  // namespace
 
 bool LoadMapBody(LPCWSTR path, LoadedMap* map) {
-    const LPCWSTR readError = TEXT("Error while reading input file.");
-    const LPCWSTR formatError = TEXT("Invalid or unsupported file format.");
-
     HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
-    const LPCWSTR openError = TEXT("Could not open input file.");
-    if (file == INVALID_HANDLE_VALUE) return Fail(openError);
+    if (file == INVALID_HANDLE_VALUE) return Fail(map, MapFailure::kFileNotOpened);
+    return LoadMapFile(file, map);
+}
+
+bool LoadMapFile(HANDLE file, LoadedMap* map) {
     map->file = file;
     // A device or pipe opens too, but a read from it may never return; the release closes the handle.
-    if (GetFileType(file) != FILE_TYPE_DISK) return Fail(openError);
+    if (GetFileType(file) != FILE_TYPE_DISK) return Fail(map, MapFailure::kFileNotOpened);
     map->fileSize = GetFileSize(file, nullptr);  // a failure yields 0xFFFFFFFF, which no size exceeds
 
     unsigned char magic[3];
     if (!ReadExactly(file, magic, sizeof magic) || magic[0] != 'G' || magic[1] != 'B' || magic[2] != 'X') {
-        return Fail(formatError);
+        return Fail(map, MapFailure::kInvalidFormat);
     }
-    if (!SeekForward(file, 2)) return Fail(readError);  // format version: not examined
+    if (!SeekForward(file, 2)) return Fail(map, MapFailure::kReadFailed);  // format version: not examined
 
     unsigned char format[4];
-    if (!ReadExactly(file, format, sizeof format)) return Fail(readError);
-    if (format[2] == 'U') return Fail(TEXT("Uncompressed maps not supported."));
+    if (!ReadExactly(file, format, sizeof format)) return Fail(map, MapFailure::kReadFailed);
+    if (format[2] == 'U') return Fail(map, MapFailure::kUncompressedMap);
 
     DWORD classId = 0;
-    if (!ReadWord(file, &classId)) return Fail(readError);
-    if (!IsKnownClass(classId)) return Fail(formatError);
+    if (!ReadWord(file, &classId)) return Fail(map, MapFailure::kReadFailed);
+    if (!IsKnownClass(classId)) return Fail(map, MapFailure::kInvalidFormat);
 
     // Skip the user data and the two words behind it; the sum wraps, as the file's own arithmetic does.
     DWORD userDataSize = 0;
-    if (!ReadWord(file, &userDataSize)) return Fail(readError);
-    if (!SeekForward(file, userDataSize + 8u)) return Fail(readError);
+    if (!ReadWord(file, &userDataSize)) return Fail(map, MapFailure::kReadFailed);
+    if (!SeekForward(file, userDataSize + 8u)) return Fail(map, MapFailure::kReadFailed);
 
     DWORD bodySize = 0;
     DWORD compressedSize = 0;
-    if (!ReadWord(file, &bodySize) || !ReadWord(file, &compressedSize)) return Fail(readError);
-    if (compressedSize > map->fileSize) return Fail(readError);
+    if (!ReadWord(file, &bodySize) || !ReadWord(file, &compressedSize)) return Fail(map, MapFailure::kReadFailed);
+    if (compressedSize > map->fileSize) return Fail(map, MapFailure::kReadFailed);
 
     map->compressed = AllocateLockedBlock(compressedSize);
-    if (!map->compressed) return Fail(TEXT("Out of memory."));
+    if (!map->compressed) return Fail(map, MapFailure::kNoMemory);
     map->compressedSize = compressedSize;
 
     map->body = AllocateLockedBlock(bodySize);
-    if (!map->body) return Fail(TEXT("Out of memory."));
+    if (!map->body) return Fail(map, MapFailure::kNoMemory);
     map->bodySize = bodySize;
 
-    if (!ReadExactly(file, map->compressed, compressedSize)) return Fail(readError);
+    if (!ReadExactly(file, map->compressed, compressedSize)) return Fail(map, MapFailure::kReadFailed);
 
-    const LPCWSTR decompressError = TEXT("Could not decompress file body.");
-    if (lzo_init() != LZO_E_OK) return Fail(decompressError);
+    if (lzo_init() != LZO_E_OK) return Fail(map, MapFailure::kDecompressFailed);
     lzo_uint length = bodySize;
     const int result = lzo1x_decompress_safe(map->compressed, compressedSize, map->body, &length, nullptr);
-    if (result != LZO_E_OK || length != bodySize) return Fail(decompressError);
+    if (result != LZO_E_OK || length != bodySize) return Fail(map, MapFailure::kDecompressFailed);
     return true;
 }
 

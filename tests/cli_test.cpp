@@ -2,6 +2,8 @@
 // TALLYGLASS_UNDER set to a command (valgrind and its options), every run goes through it, and what it reports
 // fails the test.
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,7 +47,18 @@ struct RunSetup {
     bool full = false;          // stdout is /dev/full
     bool unprivileged = false;  // as user nobody, when this test runs as root
     rlim_t fileLimit = RLIM_INFINITY;
+    int shut = -1;              // a standard stream not open at all
+    bool noProc = false;        // in a mount namespace of its own, with nothing at /proc
 };
+
+// Hides /proc from this process and its children, in a mount namespace of their own (of a user namespace of
+// their own too, where the test does not run as root). False when it cannot.
+bool HideProc() {
+    if (unshare(CLONE_NEWNS) != 0 && unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    if (umount2("/proc", MNT_DETACH) != 0 && mount("none", "/proc", "tmpfs", 0, nullptr) != 0) return false;
+    return access("/proc/self", F_OK) != 0;
+}
 
 class CliTest : public ::testing::Test {
   protected:
@@ -74,6 +88,8 @@ class CliTest : public ::testing::Test {
             int unread[2];
             const int closed = setup.closed;
             if (closed >= 0 && (pipe(unread) != 0 || close(unread[0]) != 0 || dup2(unread[1], closed) < 0)) _exit(126);
+            if (setup.shut >= 0) close(setup.shut);
+            if (setup.noProc && !HideProc()) _exit(126);
             if (chdir(dir.c_str()) != 0) _exit(126);
             if (setup.unprivileged && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
             const rlimit limit = {setup.fileLimit, setup.fileLimit};
@@ -81,8 +97,9 @@ class CliTest : public ::testing::Test {
             alarm(60);
             std::vector<std::string> words;
             // Unprivileged runs go without the wrapper: its own files may lie where user nobody cannot read.
-            // So do runs ended by a closed pipe, of which the wrapper would tell.
-            const bool wrapped = !setup.unprivileged && closed != STDOUT_FILENO;
+            // So do runs ended by a closed pipe, of which the wrapper would tell, and runs without /proc or a
+            // stream, which the wrapper needs.
+            const bool wrapped = !setup.unprivileged && closed != STDOUT_FILENO && !setup.noProc && setup.shut < 0;
             const char* wrapper = wrapped ? getenv("TALLYGLASS_UNDER") : nullptr;
             std::istringstream under(wrapper ? wrapper : "");
             for (std::string word; under >> word;) words.push_back(word);
@@ -123,7 +140,7 @@ Output Expected(const std::string& path, const std::vector<Message>& messages) {
     Output expected = {"", "", 1};
     for (const Message& m : messages) {
         if (m.information) {
-            expected.out += Lines(m.text);
+            expected.out += Lines(LineSafe(m.text));
             expected.status = 0;
         } else {
             expected.err += "tallyglass: " + path + ": " + Lines(m.text);
@@ -144,15 +161,10 @@ std::string SizeText(unsigned long size) {
     return narrow;
 }
 
-// UTF-8 text cut after 8191 UTF-16 units, as the box cuts a report.
-std::string CutToReport(const std::string& text) {
-    size_t units = 0, at = 0;
-    for (; at < text.size(); ++at) {
-        if ((text[at] & 0xC0) == 0x80) continue;
-        units += (text[at] & 0xF8) == 0xF0 ? 2 : 1;
-        if (units > 8191) break;
-    }
-    return text.substr(0, at);
+// Text with each run of U+FFFD as one: the box's decoder and JSON's replace bad bytes in runs of their own.
+std::string OneReplacementARun(std::string text) {
+    for (size_t at = 0; (at = text.find(std::string(kFffd) + kFffd, at)) != std::string::npos;) text.erase(at, 3);
+    return text;
 }
 
 // Several maps' outputs in one run: each under its header, a blank line between them.
@@ -212,13 +224,20 @@ TEST_F(CliTest, CommandLine) {
     // A name that is not UTF-8 reaches its own file, not the one its shown name would spell.
     WriteMap("bad\xFF.Map.Gbx", SampleMap());
     WriteMap(std::string("bad") + kFffd + ".Map.Gbx", {});
-    std::string longest = dir + "/";
-    longest += std::string(259 - longest.size(), 'n');
-    WriteMap(longest.substr(dir.size() + 1), SampleMap());
-    // 258 units that start and end with a quote: the name as given, not quoted again, is what is measured.
-    const std::string quotedFolder = "\"" + std::string(120, 'q');
-    ASSERT_EQ(mkdir((dir + "/" + quotedFolder).c_str(), 0755), 0);
-    const std::string quoted258 = WriteMap(quotedFolder + "/" + std::string(136, 'q') + "\"", SampleMap());
+    // Paths as long as the system takes, far beyond the 259 units of a Windows path.
+    const std::string deep = dir + "/" + std::string(150, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+    const std::string path360 = deep + "/" + std::string(360 - deep.size() - 1, 'f');
+    WriteMap(path360.substr(dir.size() + 1), SampleMap());
+    // Names whole in JSON: one of 600 bytes with an emoji where a box's 511 end, one with a zero byte, one
+    // with bad UTF-8 that a box's decoder and JSON's replace differently.
+    ItemsChunk whole;
+    const std::string tree = "\xF0\x9F\x8C\xB2";
+    whole.items = {{std::string(509, 'a') + tree + std::string(87, 'b'), 11, ""},
+                   {std::string("Items\\Visible\0Hidden.Item.Gbx", 29), 11, "Bad\xE0\x80Name\xED\xA0\x80" "End"}};
+    MapLayout wholeLayout;
+    wholeLayout.body = BodyWithChunk(BuildItemsChunk(whole));
+    const std::string wholeMap = WriteMap("whole.Map.Gbx", BuildMap(wholeLayout));
     ASSERT_EQ(symlink(path.c_str(), (dir + "/link.Map.Gbx").c_str()), 0);
     ASSERT_EQ(symlink("loop.Map.Gbx", (dir + "/loop.Map.Gbx").c_str()), 0);
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
@@ -227,6 +246,16 @@ TEST_F(CliTest, CommandLine) {
     ASSERT_EQ(chmod((dir + "/locked").c_str(), 0), 0);
     const Bytes sampleMap = SampleMap();
     const std::string sample(sampleMap.begin(), sampleMap.end());
+
+    auto shut = [](int fd, const std::string& input) {
+        RunSetup setup;
+        setup.input = input;
+        setup.shut = fd;
+        return setup;
+    };
+    RunSetup withoutProc;
+    withoutProc.input = sample;
+    withoutProc.noProc = true;
 
     const Output report = Reports(SampleReport());
     const Output usage = {"", kUsageError, 2};
@@ -244,13 +273,17 @@ TEST_F(CliTest, CommandLine) {
         {"options end at --", {"--", "-dash.Map.Gbx"}, report},
         {"an option after a map", {path, "--json", "none"},
          {"{\"map\": \"" + path + "\", \"file_size\": 270, \"items\": [" + kSampleItems + "], \"embedded_size\": "
-          "123456, \"warnings\": [], \"error\": null}\n{\"map\": \"none\", \"warnings\": [], \"error\": \"File not "
-          "found.\"}\n", "", 1}},
+          "123456, \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n{\"map\": "
+          "\"none\", \"warnings\": [], \"warning_codes\": [], \"error\": \"File not found.\", \"error_code\": "
+          "\"not_found\"}\n", "", 1}},
         {"a lone - is standard input", {"-"}, report, {sample}},
         {"- after --", {"--", "-"}, report, {sample}},
         {"standard input, empty", {"-"}, Fails("standard input", kFormatError)},
         {"standard input beyond what can be held", {"-"}, Fails("standard input", kOutOfMemory), {sample, -1, false, false, 200}},
         {"standard input not readable", {"-"}, Fails("standard input", kCannotOpen), {"", STDIN_FILENO}},
+        {"standard input closed", {"-"}, Fails("standard input", kCannotOpen), shut(STDIN_FILENO, "")},
+        {"standard input to a closed stdout", {"-"}, {"", "tallyglass: write error: Bad file descriptor\n", 1},
+         shut(STDOUT_FILENO, sample)},
         {"standard input among maps", {"-", path}, Together({{"standard input", report}, {path, report}}), {sample}},
         {"blanks belong to the name", {path}, report},
         {"a blank name", {"  "}, Fails("  ", kNotFound)},
@@ -259,7 +292,6 @@ TEST_F(CliTest, CommandLine) {
         {"a name that is a quote", {"\""}, report},
         {"a name in quotes", {"\"q\""}, report},
         {"a name with quotes", {"\"quoted\".Map.Gbx"}, report},
-        {"258 units in quotes", {quoted258}, report},
         {"missing file", {"none.Map.Gbx"}, Fails("none.Map.Gbx", kNotFound)},
         {"directory", {"my maps"}, Fails("my maps", kCannotOpen)},
         {"link to the map", {"link.Map.Gbx"}, report},
@@ -277,35 +309,54 @@ TEST_F(CliTest, CommandLine) {
          {"a\nb", "c\r\nd", "e\xE2\x80\xA8" "f", "g\xE2\x80\xAEh"},
          Together({{"a" + f + "b", Fails("a" + f + "b", kNotFound)}, {"c" + f + f + "d", Fails("c" + f + f + "d", kNotFound)},
                    {"e" + f + "f", Fails("e" + f + "f", kNotFound)}, {"g" + f + "h", Fails("g" + f + "h", kNotFound)}})},
-        {"259 units", {longest}, report},
-        {"260 units are not cut to 259", {longest + "x"}, Fails(longest + "x", kPathTooLong)},
+        {"360 units", {path360}, report},
+        {"names whole in JSON", {"--json", wholeMap},
+         {"{\"map\": \"whole.Map.Gbx\", \"file_size\": " + std::to_string(BuildMap(wholeLayout).size()) +
+          ", \"items\": [{\"id\": \"" + std::string(509, 'a') + tree + std::string(87, 'b') + "\", \"collection\": "
+          "\"Valley\", \"author\": \"\"}, {\"id\": \"Items\\\\Visible\\u0000Hidden.Item.Gbx\", \"collection\": "
+          "\"Valley\", \"author\": \"Bad" + f + f + "Name" + f + f + f + "End\"}], \"embedded_size\": 0, "
+          "\"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n", "", 0}},
+        {"names as a box holds them in text", {wholeMap},
+         Reports(kReportHeading + std::string("2\r\n") + std::string(509, 'a') + f + "\r\nItems\\Visible (Bad" + f +
+                 "Name" + f + f + "End)")},
         {"two maps", {path, "none"}, Together({{path, report}, {"none", Fails("none", kNotFound)}})},
         {"two good maps", {path, "--", "-dash.Map.Gbx"}, Together({{path, report}, {"-dash.Map.Gbx", report}})},
         {"JSON of a failure", {"--json", "gone\xFF", "--", "-"},
-         {"{\"map\": \"gone" + f + "\", \"warnings\": [], \"error\": \"File not found.\"}\n"
-          "{\"map\": \"standard input\", \"file_size\": 0, \"warnings\": [], \"error\": \"" + kFormatError + "\"}\n", "", 1}},
+         {"{\"map\": \"gone" + f + "\", \"map_bytes\": \"Z29uZf8=\", \"warnings\": [], \"warning_codes\": [], "
+          "\"error\": \"File not found.\", \"error_code\": \"not_found\"}\n{\"map\": \"standard input\", "
+          "\"file_size\": 0, \"warnings\": [], \"warning_codes\": [], \"error\": \"" + std::string(kFormatError) +
+          "\", \"error_code\": \"invalid_format\"}\n", "", 1}},
         {"report to a full disk", {path, path}, {"", "tallyglass: write error: No space left on device\n", 1}, {"", -1, true}},
     };
     for (const Case& c : cases) ExpectOutput(Run(c.args, c.setup), c.expected, c.name);
+#ifndef TALLYGLASS_SANITIZED  // the sanitizers' runtime needs /proc itself
+    ExpectOutput(Run({"-"}, withoutProc), report, "standard input without /proc");
+#endif
 }
 
-// The JSON line of every case: it parses (jq reads it), its map and file size are the case's, and its warnings,
-// error, items and size give back the case's boxes. Items are whole; the box's cut is made here.
+// The JSON line of every case: it parses (jq reads it), its map and file size are the case's, its warnings,
+// error, items and size give back the case's boxes, and each sentence comes with its code.
 TEST_F(CliTest, JsonAgreesWithEveryCase) {
+    const std::map<std::string, std::string> codes = {
+        {kNotFound, "not_found"}, {kCannotOpen, "cannot_open"}, {kFormatError, "invalid_format"},
+        {kUncompressed, "uncompressed"}, {kReadError, "read_error"}, {kOutOfMemory, "out_of_memory"},
+        {kDecompressError, "decompress_error"}, {kNoChunk, "no_items_chunk"},
+        {kVersionWarning, "unsupported_chunk_version"}};
     const std::vector<RunCase> cases = MapRunCases();
     std::vector<std::string> args = {"--json"};
     for (size_t i = 0; i < cases.size(); ++i) args.push_back(WriteMap("json-" + std::to_string(i), cases[i].map));
     const Output json = Run(args);
     EXPECT_EQ(json.err, "");
     ASSERT_TRUE(WriteFile(dir + "/.json", Bytes(json.out.begin(), json.out.end())));
-    // Each line as its boxes: the warnings, then the error or the report, each behind a RS; the size behind a GS.
+    // Each line as its boxes, each behind a RS: the warnings, then the error or the report; a sentence's code
+    // behind a US, the size behind a GS, and a FS at the end.
     const char* boxes = R"jq(.map, " ", (.file_size | tostring),
-        (.warnings[] | "\u001ew " + .),
-        if .error then "\u001ew " + .error
+        (range(.warnings | length) as $i | "\u001ew " + .warnings[$i] + "\u001f" + .warning_codes[$i]),
+        if .error then "\u001ew " + .error + "\u001f" + .error_code
         else "\u001ei Number of embedded items: \(.items | length)",
              (.items[] | "\r\n" + .id + if .author == "" then "" else " (" + .author + ")" end),
              if .embedded_size > 0 then "\r\nSize of embedded files: \u001d\(.embedded_size)" else empty end
-        end, "\n")jq";
+        end, "\u001c")jq";
     const std::string command = "jq -j '" + std::string(boxes) + "' '" + dir + "/.json'";
     FILE* jq = popen(command.c_str(), "r");
     ASSERT_NE(jq, nullptr);
@@ -316,26 +367,26 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
 
     std::istringstream read(lines);
     for (size_t i = 0; i < cases.size(); ++i) {
+        const RunCase& c = cases[i];
         std::string line;
-        ASSERT_TRUE(static_cast<bool>(std::getline(read, line))) << cases[i].name;
-        // Lines end at "\n"; a report's own breaks are "\r\n", so take whole lines until one ends without "\r".
-        while (!line.empty() && line.back() == '\r') {
-            std::string more;
-            std::getline(read, more, '\n');
-            line += "\n" + more;
-        }
-        const std::string head = args[i + 1] + " " + std::to_string(cases[i].map.size());
-        EXPECT_EQ(line.substr(0, line.find('\x1e')), head) << cases[i].name;
-        std::vector<Message> shown;
+        ASSERT_TRUE(static_cast<bool>(std::getline(read, line, '\x1c'))) << c.name;
+        const std::string head = args[i + 1] + " " + std::to_string(c.map.size());
+        EXPECT_EQ(line.substr(0, line.find('\x1e')), head) << c.name;
+        std::vector<Message> shown, expected;
         for (size_t at = line.find('\x1e'); at != std::string::npos;) {
             const size_t next = line.find('\x1e', at + 1);
             std::string text = line.substr(at + 3, next == std::string::npos ? std::string::npos : next - at - 3);
-            const size_t size = text.find('\x1d');
+            const size_t size = text.find('\x1d'), code = text.find('\x1f');
             if (size != std::string::npos) text = text.substr(0, size) + SizeText(std::stoul(text.substr(size + 1)));
-            shown.push_back({line[at + 1] == 'i', CutToReport(text)});
+            if (code != std::string::npos) {
+                EXPECT_EQ(text.substr(code + 1), codes.at(text.substr(0, code))) << c.name;
+                text.resize(code);
+            }
+            shown.push_back({line[at + 1] == 'i', OneReplacementARun(text)});
             at = next;
         }
-        EXPECT_EQ(shown, cases[i].messages) << cases[i].name;
+        for (const Message& m : c.messages) expected.push_back({m.information, OneReplacementARun(m.text)});
+        EXPECT_EQ(shown, expected) << c.name;
     }
 }
 

@@ -1,7 +1,7 @@
 // Writes the map of every run case to DIR/<case>.Map.Gbx, or with "bodies" the decompressed body of every case
 // whose map has one to DIR/<case>.body: seeds for the fuzzers and maps for checking the real binary. With
 // "messages" it writes the maps of the run table, a folder named like a map, and DIR/messages.json, the boxes
-// each must show, for the page's test. With "sample" it writes the project's sample map to FILE.
+// each must show in the page's test: reports whole, each name on its line. With "sample" it writes the project's sample map to FILE.
 // Usage: write_case_maps DIR [bodies|messages] | write_case_maps FILE sample
 #include <cctype>
 #include <cstdio>
@@ -57,7 +57,7 @@ std::string MessagesJson(const std::vector<RunCase>& cases, const std::string& f
         for (size_t i = 0; i < c.messages.size(); ++i) {
             json += std::string(i > 0 ? ", " : "") + "{\"kind\": \"" +
                     (c.messages[i].information ? "information" : "warning") + "\", \"text\": " +
-                    JsonString(c.messages[i].text) + "}";
+                    JsonString(LineSafe(c.messages[i].text)) + "}";
         }
         json += "]}";
     }

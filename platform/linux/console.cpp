@@ -1,4 +1,5 @@
-// Linux platform layer, the message box: the report on stdout, every other message on stderr.
+// Linux platform layer, the terminal: the message box prints the report on stdout and every other message on
+// stderr, behind "tallyglass: " in place of the caption.
 #include "console.h"
 
 #include <unistd.h>
@@ -13,20 +14,11 @@ namespace {
 
 const char16_t kReplacement = 0xFFFD;
 
-std::string warningPrefix = "tallyglass: ";
-bool keepMessages = false;
-MessageRecord messages = {false, {}};
 int stdoutError = 0;
 
 bool IsTerminalControl(char16_t c) { return (c < 0x20 && c != u'\t' && c != u'\n') || (c >= 0x7F && c <= 0x9F); }
 
 }  // namespace
-
-void ReplaceUnsafeInLine(char16_t* units, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (IsUnsafeInLine(units[i])) units[i] = kReplacement;
-    }
-}
 
 std::string LineText(const char16_t* units, size_t count) {
     std::u16string shown(units, count);
@@ -68,27 +60,13 @@ bool WriteOut(const std::string& text) {
 
 int StdoutError() { return stdoutError; }
 
-void BeginMessages(const std::string& prefix, bool keep) {
-    warningPrefix = prefix;
-    keepMessages = keep;
-    messages = {false, {}};
-}
-
-const MessageRecord& MessagesSinceBegin() { return messages; }
-
 // A failed write ends nothing: the run goes on as after a box the user closed.
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
-    const bool information = (type & 0xF0u) == MB_ICONINFORMATION;
-    const size_t length = std::char_traits<char16_t>::length(text);
-    if (keepMessages) {
-        messages.kept.push_back({information, std::u16string(text, length)});
-        return IDOK;
-    }
-    const std::string lines = TerminalText(text, length) + "\n";
-    if (information) {
-        if (WriteOut(lines)) messages.reported = true;
+    const std::string lines = TerminalText(text, std::char_traits<char16_t>::length(text)) + "\n";
+    if ((type & 0xF0u) == MB_ICONINFORMATION) {
+        WriteOut(lines);
     } else {
-        WriteAll(STDERR_FILENO, warningPrefix + lines);
+        WriteAll(STDERR_FILENO, "tallyglass: " + lines);
     }
     return IDOK;
 }

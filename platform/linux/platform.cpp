@@ -58,6 +58,8 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
     return new FileRecord{fd};
 }
 
+HANDLE HandleFromDescriptor(int fd) { return new FileRecord{fd}; }
+
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     struct stat info;
     if (fstat(FileDescriptor(file), &info) != 0) return 0xFFFFFFFFu;

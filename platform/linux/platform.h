@@ -87,14 +87,17 @@ HGLOBAL GlobalFree(HGLOBAL block);  // NULL on success
 // returns 0 when the output does not fit. `byteCount` -1 converts through the terminating zero.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH bytes, int byteCount, LPWSTR wide, int wideCount);
 
-// Information boxes print the text on stdout; all others print it on stderr behind the prefix the start-up
-// set (console.h), in place of the caption. Text is written as TerminalText with one "\n" at the end. When the
-// start-up asks for it (--json), every box is kept for it instead of printed. The page's layer has its own.
+// Information boxes print the text on stdout; all others print it on stderr behind "tallyglass: ", in place
+// of the caption. Text is written as TerminalText with one "\n" at the end. The page's layer has its own.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 
 // Removes one pair of enclosing double quotes in place.
 BOOL PathUnquoteSpacesW(LPWSTR path);
 // TRUE unless nothing is there: also where it cannot be looked at (no permission, a link loop).
 BOOL PathFileExistsW(LPCWSTR path);
+
+// Not a Windows call: a handle for a regular file that a front door holds open already (a copy of standard
+// input), read from where the descriptor stands. CloseHandle closes the descriptor.
+HANDLE HandleFromDescriptor(int fd);
 
 }  // extern "C"

@@ -24,18 +24,6 @@ int ContinuationCount(unsigned char lead) {
     return -1;
 }
 
-// The length of the valid UTF-8 sequence at `s` (of `count` bytes), its code point in *c; 0 when it is invalid.
-size_t ValidSequence(const unsigned char* s, size_t count, char32_t* c) {
-    const int more = ContinuationCount(s[0]);
-    if (more < 0 || count <= static_cast<size_t>(more) || (more > 0 && !SecondByteFits(s[0], s[1]))) return 0;
-    *c = s[0] & (0x7F >> more);
-    for (int k = 1; k <= more; ++k) {
-        if ((s[k] & 0xC0) != 0x80) return 0;
-        *c = (*c << 6) | (s[k] & 0x3F);
-    }
-    return static_cast<size_t>(more) + 1;
-}
-
 void AppendUtf16(std::u16string& out, char32_t c) {
     if (c >= 0x10000) {
         out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
@@ -132,6 +120,29 @@ void AppendUtf16AsUtf8(std::string& out, const char16_t* units, size_t count) {
     AppendUtf16Bytes(out, units, count, false);
 }
 
+size_t DecodeUtf8(const unsigned char* s, size_t count, char32_t* c) {
+    const int more = ContinuationCount(s[0]);
+    if (more <= 0) {
+        *c = more == 0 ? s[0] : kIllFormed;
+        return 1;
+    }
+    char32_t code = s[0] & (0x3F >> more);
+    size_t taken = 1;
+    for (; taken <= static_cast<size_t>(more) && taken < count; ++taken) {
+        const bool fits = taken == 1 ? SecondByteFits(s[0], s[1]) : (s[taken] & 0xC0) == 0x80;
+        if (!fits) break;
+        code = (code << 6) | (s[taken] & 0x3F);
+    }
+    *c = taken == static_cast<size_t>(more) + 1 ? code : kIllFormed;
+    return taken;
+}
+
+void ReplaceUnsafeInLine(char16_t* units, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (IsUnsafeInLine(units[i])) units[i] = kReplacement;
+    }
+}
+
 // Valid UTF-8 never encodes a surrogate, so an escaped byte cannot be mistaken for a decoded character.
 std::u16string FileNameToUtf16(const std::string& bytes) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -139,9 +150,13 @@ std::u16string FileNameToUtf16(const std::string& bytes) {
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {
         char32_t c = 0;
-        const size_t length = ValidSequence(s + i, bytes.size() - i, &c);
-        AppendUtf16(out, length > 0 ? c : 0xDC00 + s[i]);
-        i += length > 0 ? length : 1;
+        const size_t length = DecodeUtf8(s + i, bytes.size() - i, &c);
+        if (c != kIllFormed) {
+            AppendUtf16(out, c);
+        } else {
+            for (size_t k = 0; k < length; ++k) out += static_cast<char16_t>(0xDC00 + s[i + k]);
+        }
+        i += length;
     }
     return out;
 }

@@ -1,5 +1,6 @@
-// Web platform layer, the message box: each box goes to the page as it is shown, its kind and its UTF-16 text
-// unit for unit; the worker script (worker.js) passes it on to the page, which draws it as text.
+// Web platform layer, the message box: the page's own box (box.h) in place of MessageBoxW.
+#include "box.h"
+
 #include <emscripten.h>
 
 #include "platform.h"
@@ -8,19 +9,20 @@ namespace {
 
 // Reads the zero-terminated UTF-16 strings from the module's memory without decoding them, so that the page
 // gets the very units the logic wrote.
-EM_JS(void, ShowBox, (int information, const char16_t* caption, const char16_t* text), {
-    function Units(at) {
-        var s = "";
-        for (var i = at >> 1; HEAPU16[i] !== 0; ++i) s += String.fromCharCode(HEAPU16[i]);
-        return s;
-    }
-    Module["showBox"](information ? "information" : "warning", Units(caption), Units(text));
+EM_JS(void, PostBox, (int information, int more, const char16_t* text), {
+    var s = "";
+    for (var i = text >> 1; HEAPU16[i] !== 0; ++i) s += String.fromCharCode(HEAPU16[i]);
+    Module["showBox"](more ? "more" : information ? "information" : "warning", s);
 });
 
 }  // namespace
 
+void ShowPageBox(bool information, const char16_t* text) { PostBox(information, 0, text); }
+
+void ExtendPageBox(const char16_t* text) { PostBox(0, 1, text); }
+
 // The box's result is not used by the logic; the page's box has only an OK button, as the Windows one.
-int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
-    ShowBox((type & 0xF0u) == MB_ICONINFORMATION, caption ? caption : u"", text ? text : u"");
+int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {
+    ShowPageBox((type & 0xF0u) == MB_ICONINFORMATION, text ? text : u"");
     return IDOK;
 }

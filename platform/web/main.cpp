@@ -1,14 +1,61 @@
 // Start-up of the page's build: the worker script calls TallyglassRun once for each map, with the path where
-// it mounted the dropped file, and the map goes through wWinMain as Windows hands it the quoted path of a
-// dropped file.
+// it mounted the dropped file. The map goes through the logic's run of one map, and the page gets the boxes
+// that the Windows program shows for it, but with the report whole, however long, and each name kept on its
+// line, as the Linux command shows them.
 #include <emscripten.h>
 
 #include <string>
 
+#include "box.h"
 #include "entry.h"
 #include "utf.h"
 
+namespace {
+
+// A report goes to the page in pieces of about this many units, so that its length needs no memory here.
+const size_t kPieceSize = 64 * 1024;
+
+struct PageReport {
+    std::u16string text;  // not posted yet
+    bool shown;           // its box is on the page
+};
+
+void Post(PageReport* report) {
+    if (report->shown) {
+        ExtendPageBox(report->text.c_str());
+    } else {
+        ShowPageBox(true, report->text.c_str());
+    }
+    report->shown = true;
+    report->text.clear();
+}
+
+// ReportTextOut onto the page: the report's lines end with LF alone, and whatever could break or reorder a
+// name's line becomes U+FFFD.
+bool AppendToPage(void* context, const WCHAR* text, unsigned length, bool name) {
+    PageReport* report = static_cast<PageReport*>(context);
+    const size_t at = report->text.size();
+    for (unsigned i = 0; i < length; ++i) {
+        if (name || text[i] != u'\r') report->text += text[i];
+    }
+    if (name) ReplaceUnsafeInLine(&report->text[at], length);
+    if (report->text.size() >= kPieceSize) Post(report);
+    return true;
+}
+
+}  // namespace
+
 extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* path) {
-    std::u16string tail = u'"' + FileNameToUtf16(path) + u'"';
-    wWinMain(nullptr, nullptr, tail.data(), 0);
+    MapRun run = {};
+    RunMap(FileNameToUtf16(path).c_str(), &run);
+    if (run.report.versionWarning) ShowPageBox(false, kVersionWarningSentence);
+    PageReport report = {u"", false};
+    if (run.failure != MapFailure::kNone) {
+        ShowPageBox(false, FailureSentence(run.failure));
+    } else if (WriteReportText(&run.report, AppendToPage, &report)) {
+        Post(&report);
+    } else {
+        ShowPageBox(false, FailureSentence(MapFailure::kReadFailed));
+    }
+    EndMapRun(&run);
 }

@@ -7,8 +7,9 @@ Module["wasmBinary"] = Uint8Array.from(atob(tallyglassWasm), function (c) { retu
 var tallyglassJob = null;
 var tallyglassWaiting = [];
 
-Module["showBox"] = function (kind, caption, text) {
-  postMessage({ id: tallyglassJob.id, box: { kind: kind, caption: caption, text: text } });
+// kind "more": more text for the last box.
+Module["showBox"] = function (kind, text) {
+  postMessage({ id: tallyglassJob.id, box: { kind: kind, text: text } });
 };
 
 // A read that fails (the file changed or went away since it was chosen) is an I/O error to the logic, which

@@ -187,6 +187,15 @@ std::vector<RunCase> ReportCases() {
          {Information(kReportHeading + std::string("1\r\n<img src=x onerror=alert(1)> (<script>alert(2)</script>)") +
                       kSizeLine + "2.5 kB")},
          3},
+        // Shown as they are in a box, each on its line elsewhere.
+        {"names that would break their line", chunkWith([](ItemsChunk& c) {
+             c.items = {{"line\nbreak", 11, "tab\there"}, {"\rreturn\x1B[2J", 11, "c1\xC2\x9B"},
+                        {"bidi\xE2\x80\xAE" "desrever", 11, "lines\xE2\x80\xA8para\xE2\x80\xA9"}};
+         }),
+         {Information(kReportHeading + std::string("3\r\nline\nbreak (tab\there)\r\n\rreturn\x1B[2J (c1\xC2\x9B)\r\n"
+                                                   "bidi\xE2\x80\xAE" "desrever (lines\xE2\x80\xA8para\xE2\x80\xA9)") +
+                      kSizeLine + "2.5 kB")},
+         3},
         // A lead byte short of its continuation bytes may take the terminator into its U+FFFD: the U+FFFD stays.
         {"names ending inside a sequence", chunkWith([](ItemsChunk& c) { c.items = {{"B\xF0\x9F", 11, "C\xE6"}}; }),
          {Information(kReportHeading + std::string("1\r\nB\xEF\xBF\xBD (C\xEF\xBF\xBD)") + kSizeLine + "2.5 kB")}, 3},
@@ -202,7 +211,7 @@ std::vector<RunCase> ReportCases() {
     return cases;
 }
 
-// A report longer than the 8191 characters a message holds is cut there, without an error.
+// A report longer than the 8191 characters a message box holds: the box cuts it there, without an error.
 RunCase LongReport() {
     ItemsChunk chunk;
     for (int i = 0; i < 400; ++i) chunk.items.push_back({"Items\\Block" + std::to_string(i) + ".Item.Gbx", 11, ""});
@@ -210,8 +219,7 @@ RunCase LongReport() {
     std::string report = kReportHeading + std::string("400");
     for (const Item& item : chunk.items) report += "\r\n" + item.identifier;
     report += kSizeLine + std::string("5 bytes");
-    report.resize(8191);
-    return {"report cut at 8191 characters", MapWithChunk(chunk), {Information(report)}, 3};
+    return {"report longer than a box", MapWithChunk(chunk), {Information(report)}, 3};
 }
 
 }  // namespace
@@ -223,6 +231,36 @@ std::string SampleReport() {
                                         "Items\\Signs\\Start.Item.Gbx\r\n"
                                         "Items\\Blocks\\Loop.Item.Gbx (Zo\xC3\xAB)") +
            kSizeLine + "123.5 KB";
+}
+
+std::vector<Message> BoxMessages(const std::vector<Message>& messages) {
+    std::vector<Message> shown = messages;
+    for (Message& m : shown) {
+        size_t units = 0, at = 0;
+        for (; at < m.text.size(); ++at) {
+            if ((m.text[at] & 0xC0) == 0x80) continue;
+            units += (m.text[at] & 0xF8) == 0xF0 ? 2 : 1;
+            if (units > 8191) break;
+        }
+        m.text.resize(at);
+    }
+    return shown;
+}
+
+std::string LineSafe(const std::string& text) {
+    std::string safe;
+    for (size_t at = 0; at < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[at]);
+        const size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+        const bool lineBreak = text.compare(at, 2, "\r\n") == 0;
+        const bool unsafe = c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+                            (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
+        safe += lineBreak ? "\r\n" : unsafe ? "\xEF\xBF\xBD" : text.substr(at, length);
+        at += lineBreak ? 2 : length;
+    }
+    return safe;
 }
 
 std::vector<RunCase> MapRunCases() {

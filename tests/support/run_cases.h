@@ -22,7 +22,6 @@ inline constexpr char kVersionWarning[] = "Unsupported chunk version.";
 inline constexpr char kReportHeading[] = "Number of embedded items: ";
 inline constexpr char kSizeLine[] = "\r\nSize of embedded files: ";
 inline constexpr char kCaption[] = "Tallyglass";
-inline constexpr char kPathTooLong[] = "Path too long: Tallyglass takes at most 259 UTF-16 code units.";
 
 struct Message {
     bool information;  // false: the warning kind
@@ -38,13 +37,21 @@ inline Message Information(const std::string& text) { return {true, text}; }
 struct RunCase {
     std::string name;
     Bytes map;
-    std::vector<Message> messages;
+    std::vector<Message> messages;  // the report whole, its names as the map gives them
     // What the run holds when its last message shows, counted from the file: 1 the file alone, 2 also the
     // compressed buffer, 3 also the MapBody.
     int held;
 };
 
 std::vector<RunCase> MapRunCases();
+
+// The messages as the Windows box shows them: a report is cut after 8191 UTF-16 units.
+std::vector<Message> BoxMessages(const std::vector<Message>& messages);
+
+// Text as the doors that keep each name on its line show it: every character that could break or reorder a
+// line (controls, bidirectional controls, U+2028, U+2029) is U+FFFD, but for the report's own CR LF. The
+// table's names hold no CR LF of their own.
+std::string LineSafe(const std::string& text);
 
 // The report the sample map shows.
 std::string SampleReport();

@@ -214,7 +214,7 @@ TEST_F(MessageBoxTest, EveryMapCaseShowsItsMessages) {
     int cut = 0;
     for (const RunCase& c : MapRunCases()) {
         const ProgramRun run = RunTallyglass(L" " + WriteMap(L"case.Map.Gbx", c.map));
-        ExpectRun(run, c.messages, c.name);
+        ExpectRun(run, BoxMessages(c.messages), c.name);
         for (const Call& call : run.calls) cut += call.textCut ? 1 : 0;
     }
     // Seen in the log: how many texts the trace shortened (the box gave them whole).
