@@ -1,4 +1,5 @@
-// Linux platform layer: POSIX files and the C heap standing in for the Windows calls; the message box is console.cpp.
+// Linux platform layer: POSIX files standing in for the Windows file calls. The heap is memory.cpp, the text
+// functions text.cpp, the message box console.cpp.
 #include "platform.h"
 
 #include <fcntl.h>
@@ -8,9 +9,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
+#include "layer.h"
 #include "utf.h"
 
 namespace {
@@ -19,26 +20,9 @@ struct FileRecord {
     int fd;
 };
 
-// A block is a header followed by its bytes; the handle is the header, the locked pointer the bytes.
-struct alignas(16) BlockHeader {
-    SIZE_T size;
-    unsigned locks;
-};
-
-// Blocks up to this size come from malloc and are cleared here; the strings of a map are below it.
-const SIZE_T kSmallBlock = 64 * 1024;
-
-size_t WideLength(LPCWSTR text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return n;
-}
-
-std::string NarrowPath(LPCWSTR path) { return FileNameFromUtf16(path, WideLength(path)); }
+std::string NarrowPath(LPCWSTR path) { return FileNameFromUtf16(path, std::char_traits<char16_t>::length(path)); }
 
 int FileDescriptor(HANDLE file) { return static_cast<FileRecord*>(file)->fd; }
-
-BlockHeader* Header(HGLOBAL block) { return static_cast<BlockHeader*>(block); }
 
 }  // namespace
 
@@ -104,61 +88,6 @@ BOOL CloseHandle(HANDLE object) {
     return closed ? TRUE : FALSE;
 }
 
-HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
-    if (bytes > SIZE_MAX - sizeof(BlockHeader)) return nullptr;
-    // Small blocks are cleared by hand: glibc's calloc skips the per-thread cache, and every string read takes
-    // a block. Large ones come from calloc, whose fresh pages are zero already and untouched until used. Only
-    // the bytes are cleared, since a malloc and a memset of the same size would be turned into calloc.
-    const bool small = bytes <= kSmallBlock;
-    void* memory = small ? malloc(sizeof(BlockHeader) + bytes) : calloc(1, sizeof(BlockHeader) + bytes);
-    if (!memory) return nullptr;
-    BlockHeader* header = new (memory) BlockHeader{bytes, 0};
-    if (small) memset(header + 1, 0, bytes);
-    return header;
-}
-
-LPVOID GlobalLock(HGLOBAL block) {
-    BlockHeader* header = Header(block);
-    if (header->size == 0) return nullptr;
-    ++header->locks;
-    return header + 1;
-}
-
-BOOL GlobalUnlock(HGLOBAL block) {
-    BlockHeader* header = Header(block);
-    if (header->locks > 0) --header->locks;
-    return header->locks > 0 ? TRUE : FALSE;
-}
-
-HGLOBAL GlobalHandle(LPCVOID memory) {
-    return const_cast<BlockHeader*>(static_cast<const BlockHeader*>(memory) - 1);
-}
-
-HGLOBAL GlobalFree(HGLOBAL block) {
-    free(block);
-    return nullptr;
-}
-
-int MultiByteToWideChar(UINT, DWORD, LPCCH bytes, int byteCount, LPWSTR wide, int wideCount) {
-    if (byteCount == 0 || byteCount < -1 || wideCount < 0) return 0;
-    const size_t count = byteCount == -1 ? std::char_traits<char>::length(bytes) + 1 : static_cast<size_t>(byteCount);
-    const std::u16string units = Utf8ToUtf16(bytes, count);
-    if (wideCount == 0) return static_cast<int>(units.size());
-    if (units.size() > static_cast<size_t>(wideCount)) return 0;
-    units.copy(wide, units.size());
-    return static_cast<int>(units.size());
-}
-
-BOOL PathUnquoteSpacesW(LPWSTR path) {
-    if (path[0] != u'"') return FALSE;
-    const size_t last = WideLength(path) - 1;
-    if (path[last] != u'"') return FALSE;
-    // A lone quote counts as both the opening and the closing one, so the path becomes empty.
-    for (size_t i = 0; i + 1 < last; ++i) path[i] = path[i + 1];
-    path[last == 0 ? 0 : last - 1] = 0;
-    return TRUE;
-}
-
 BOOL PathFileExistsW(LPCWSTR path) {
     if (path[0] == 0) return FALSE;
     // Only "no such file" means nothing is there. A path that cannot be looked at (no permission, a link
@@ -166,3 +95,6 @@ BOOL PathFileExistsW(LPCWSTR path) {
     struct stat info;
     return stat(NarrowPath(path).c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR) ? TRUE : FALSE;
 }
+
+// Fresh pages of a large calloc are the kernel's zero pages, untouched until used.
+void* ZeroedBlock(size_t bytes) { return calloc(1, bytes); }
