@@ -1,5 +1,5 @@
-// Start-up of the page's build: the worker script calls TallyglassRun once for each map, with the path where
-// it mounted the dropped file. The map goes through the logic's run of one map, and the page gets the boxes
+// Start-up of the page's build: the worker script calls TallyglassRun once for each map, with its name; the
+// layer's files are that map (platform.cpp). It goes through the logic's run of one map, and the page gets the boxes
 // that the Windows program shows for it, but with the report whole, however long, and each name kept on its
 // line, as the Linux command shows them.
 #include <emscripten.h>
@@ -45,9 +45,9 @@ bool AppendToPage(void* context, const WCHAR* text, unsigned length, bool name) 
 
 }  // namespace
 
-extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* path) {
+extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name) {
     MapRun run = {};
-    RunMap(FileNameToUtf16(path).c_str(), &run);
+    RunMap(FileNameToUtf16(name).c_str(), &run);
     if (run.report.versionWarning) ShowPageBox(false, kVersionWarningSentence);
     PageReport report = {u"", false};
     if (run.failure != MapFailure::kNone) {
