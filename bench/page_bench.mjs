@@ -1,56 +1,65 @@
-// The page against the native tool on the same map: alternately, the tool end to end (output to /dev/null),
-// and in headless Chromium the time from choosing the map in the page's file input (its change event) to the
-// end of its run in the page (data-done), by the page's clock, on a page opened anew each time (its worker
-// starts with the choice). Prints the medians, their ratio and the page's first line; exits 1 when the page
-// showed no report.
-// Usage: node bench/page_bench.mjs PAGE TALLYGLASS MAP RUNS   (playwright-core as tests/web installs it)
+// The page in each engine (tests/web/browsers.mjs), timed by the page's own clock on a page opened anew each
+// run: cold, from opening the page to the sample's report (the choice made as soon as the page has loaded);
+// from choosing the tiny map that declares a huge body to its sentence; and from choosing the 256 MB body's
+// map to its report, alternately with the native tool on the same map (output to /dev/null). Prints the
+// medians and the ratio page/native for each engine; exits 1 when a page showed no report.
+// Usage: node bench/page_bench.mjs PAGE TALLYGLASS SAMPLE TINY_HUGE BIG RUNS   (npm ci in tests/web first)
 import { spawnSync } from "node:child_process";
-import { createRequire } from "node:module";
-import { dirname, join, resolve } from "node:path";
-import { fileURLToPath, pathToFileURL } from "node:url";
+import { resolve } from "node:path";
+import { pathToFileURL } from "node:url";
 
-const repo = join(dirname(fileURLToPath(import.meta.url)), "..");
-const { chromium } = createRequire(join(repo, "tests/web/package.json"))("playwright-core");
-const [page, tool, map] = process.argv.slice(2, 5).map((p) => resolve(p));
-const runs = Number(process.argv[5] || 5);
+import { kEngines, OpenBrowser } from "../tests/web/browsers.mjs";
 
+const [page, tool, sample, tiny, big] = process.argv.slice(2, 7).map((p) => resolve(p));
+const runs = Number(process.argv[7] || 5);
 const Median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
-const browser = await chromium.launch({
-  executablePath: "/usr/bin/chromium",
-  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
-         "--disable-component-update", "--disable-sync"],
-});
-const tab = await browser.newPage();
-const session = await tab.context().newCDPSession(tab);
-const native = [];
-const inPage = [];
-let firstBox = "";
-for (let i = 0; i < runs; ++i) {
-  let start = performance.now();
-  const run = spawnSync(tool, [map], { stdio: ["ignore", "ignore", "inherit"] });
-  native.push(performance.now() - start);
-  if (run.status !== 0) throw new Error(`${tool} ${map}: exit status ${run.status}`);
 
-  await tab.goto(pathToFileURL(page).href);
-  const { root } = await session.send("DOM.getDocument");
-  const { nodeId } = await session.send("DOM.querySelector", { nodeId: root.nodeId, selector: "input[type=file]" });
-  // Set up before the choice, which must not come before the listener.
-  await tab.evaluate(() => { window.choiceToReport = new Promise((done) => {
-    document.addEventListener("change", () => {
-      const chosen = performance.now();
-      new MutationObserver((changes, observer) => {
-        if (!document.querySelector("[data-map][data-done]")) return;
-        observer.disconnect();
-        done(performance.now() - chosen);
-      }).observe(document.body, { subtree: true, childList: true, attributes: true });
-    }, { capture: true, once: true });
-  }); });
-  await session.send("DOM.setFileInputFiles", { nodeId, files: [map] });
-  inPage.push(await tab.evaluate(() => window.choiceToReport));
-  firstBox = await tab.evaluate(() => document.querySelector("[data-kind]").textContent.split("\n")[0]);
+// Opens the page, chooses the map, and gives the page's times: since it was opened, and since the choice,
+// to the map's result marked done; and the result's first line.
+async function TimeChoice(browser, map) {
+  await browser.Open(pathToFileURL(page).href);
+  await browser.Evaluate(() => {
+    window.timedChoice = new Promise((done) => {
+      document.addEventListener("change", () => {
+        const chosen = performance.now();
+        new MutationObserver((changes, observer) => {
+          const result = document.querySelector("[data-map][data-done]");
+          if (!result) return;
+          observer.disconnect();
+          const now = performance.now();
+          done({ opened: now, chosen: now - chosen, line: result.querySelector("[data-kind]").textContent.split("\n")[0] });
+        }).observe(document.body, { subtree: true, childList: true, attributes: true });
+      }, { capture: true, once: true });
+    });
+  });
+  await browser.Choose([map]);
+  return browser.Evaluate(() => window.timedChoice);
 }
-await browser.close();
-const [n, p] = [Median(native), Median(inPage)];
-console.log(`native ${n.toFixed(0)} ms, page ${p.toFixed(0)} ms, ratio ${(p / n).toFixed(2)} (medians of ${runs});` +
-            ` the page's first line: ${firstBox}`);
-process.exit(firstBox.startsWith("Number of embedded items: ") ? 0 : 1);
+
+let failed = false;
+for (const engine of kEngines) {
+  const browser = await OpenBrowser(engine);
+  const cold = [], huge = [], native = [], inPage = [];
+  let line = "";
+  try {
+    for (let i = 0; i < runs; ++i) {
+      cold.push((await TimeChoice(browser, sample)).opened);
+      huge.push((await TimeChoice(browser, tiny)).chosen);
+      const start = performance.now();
+      const run = spawnSync(tool, [big], { stdio: ["ignore", "ignore", "inherit"] });
+      native.push(performance.now() - start);
+      if (run.status !== 0) throw new Error(`${tool} ${big}: exit status ${run.status}`);
+      const timed = await TimeChoice(browser, big);
+      inPage.push(timed.chosen);
+      line = timed.line;
+    }
+  } finally {
+    await browser.Close();
+  }
+  const [n, p] = [Median(native), Median(inPage)];
+  console.log(`${browser.version}: cold ${Median(cold).toFixed(0)} ms, tiny map declaring a huge body ` +
+              `${Median(huge).toFixed(0)} ms; 256 MB body: native ${n.toFixed(0)} ms, page ${p.toFixed(0)} ms, ratio ` +
+              `${(p / n).toFixed(2)} (medians of ${runs}); the page's first line: ${line}`);
+  failed ||= !line.startsWith("Number of embedded items: ");
+}
+process.exit(failed ? 1 : 0);

@@ -14,8 +14,9 @@ if [ "${1:-tool}" = all ]; then
   # the programs under wine64 on an X server of their own.
   wanted+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
            dpkg-dev googletest wine wine64 fonts-wine xvfb libxml2-utils)
-  # The page: emscripten builds it, headless Chromium runs its test (driven from npm's playwright-core).
-  wanted+=(emscripten chromium)
+  # The page: emscripten builds it; its test runs it in Chromium and Firefox (driven from npm's puppeteer-core)
+  # and in WebKitGTK's MiniBrowser (through WebKitWebDriver, on xvfb's X server).
+  wanted+=(emscripten chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0)
 fi
 missing=()
 for package in "${wanted[@]}"; do

@@ -16,12 +16,15 @@ if [ "${1:-}" != box ]; then
 import { createRequire } from "node:module";
 import { resolve } from "node:path";
 import { pathToFileURL } from "node:url";
-const { chromium } = createRequire(resolve("tests/web/package.json"))("playwright-core");
+const puppeteer = createRequire(resolve("tests/web/package.json"))("puppeteer-core");
 const [page, map, picture] = process.argv.slice(2);
-const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", args: ["--no-sandbox", "--disable-gpu"] });
-const tab = await browser.newPage({ viewport: { width: 720, height: 480 }, colorScheme: "light" });
+const browser = await puppeteer.launch({ browser: "chrome", executablePath: "/usr/bin/chromium", headless: true,
+                                         args: ["--no-sandbox", "--disable-gpu"] });
+const tab = await browser.newPage();
+await tab.setViewport({ width: 720, height: 480 });
+await tab.emulateMediaFeatures([{ name: "prefers-color-scheme", value: "light" }]);
 await tab.goto(pathToFileURL(resolve(page)).href);
-await tab.setInputFiles("input[type=file]", resolve(map));
+await (await tab.$("input[type=file]")).uploadFile(resolve(map));
 await tab.waitForSelector("[data-map][data-done]");
 await tab.screenshot({ path: picture, fullPage: true });
 await browser.close();

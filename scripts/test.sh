@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native suite with g++ (and the binary under valgrind), with clang
 # (and the benchmark's quick run) and under the sanitizers; the Windows programs under Wine, 32-bit and the
-# 64-bit twin; the page in headless Chromium; every download of a release (scripts/release.sh --verify: made
-# twice to the same bytes, and the source archive built with a distribution's flags); a bounded fuzz run. Every
-# stage runs even when one fails; the last line counts all of them, and the exit code is 0 only when nothing
-# failed.
+# 64-bit twin; the page in Chromium, Firefox and WebKit; every download of a release (scripts/release.sh
+# --verify: made twice to the same bytes, and the source archive built with a distribution's flags); a
+# bounded fuzz run. Every stage runs even when one fails; the last line counts all of them, and the exit code
+# is 0 only when nothing failed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all || exit 1
@@ -43,8 +43,8 @@ case $(tests/windows/wine32-mode.sh) in
      Count 0 0 1 ;;
 esac
 
-# The page, built with emscripten, in headless Chromium: the run table's maps (written by the linux build's
-# write_case_maps) through its file input, each result against the boxes the table expects.
+# The page, built with emscripten, in Chromium, Firefox and WebKit: the run table's maps (written by the linux
+# build's write_case_maps) through its file input, each result against the boxes the table expects.
 echo "== web"
 cases=build/web/cases
 if cmake --preset web >/dev/null && cmake --build --preset web -j"$(nproc)" >/dev/null &&

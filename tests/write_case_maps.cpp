@@ -1,7 +1,8 @@
 // Writes the map of every run case to DIR/<case>.Map.Gbx, or with "bodies" the decompressed body of every case
 // whose map has one to DIR/<case>.body: seeds for the fuzzers and maps for checking the real binary. With
-// "messages" it writes the maps of the run table, a folder named like a map, and DIR/messages.json, the boxes
-// each must show in the page's test: reports whole, each name on its line. With "sample" it writes the project's sample map to FILE.
+// "messages" it writes the maps of the run table, a folder named like a map, a tiny map that declares a huge
+// body, and DIR/messages.json, the boxes each must show in the page's test: reports whole, each name on its
+// line. With "sample" it writes the project's sample map to FILE.
 // Usage: write_case_maps DIR [bodies|messages] | write_case_maps FILE sample
 #include <cctype>
 #include <cstdio>
@@ -28,6 +29,15 @@ RunCase ShortFullReport() {
     MapLayout layout;
     layout.body = BodyWithChunk(BuildItemsChunk(chunk));
     return {"report filled by back-references", BuildMap(layout), {}, 3};
+}
+
+// About a hundred bytes that declare a body of 0x70000000 bytes, which they cannot decompress to: where the
+// allocator grants it, "Could not decompress file body.", at once.
+RunCase HugeDeclaredBody() {
+    MapLayout layout;
+    layout.body = BodyWithChunk({});
+    layout.bodySize = 0x70000000u;
+    return {"tiny map declaring a huge body", BuildMap(layout), {Warning(kDecompressError)}, 3};
 }
 
 std::string JsonString(const std::string& text) {
@@ -80,6 +90,7 @@ int main(int argc, char** argv) {
         const bool bodies = strcmp(mode, "bodies") == 0;
         std::vector<RunCase> cases = MapRunCases();
         if (strcmp(mode, "messages") == 0) {
+            cases.push_back(HugeDeclaredBody());
             const std::string folder = "folder.Map.Gbx";
             const std::string json = MessagesJson(cases, folder);
             std::error_code error;
