@@ -1,11 +1,11 @@
 # LZO as the target Lzo::lzo2. Native builds use the system's library, found through pkg-config. Windows and
 # WebAssembly builds compile Debian's source package of lzo2, fetched once at configure time into the build
-# tree's _deps folder (cmake/fetch-lzo-source.sh); its package files stay there for the release, and
+# tree's _deps folder (cmake/fetch-source.sh); its package files stay there for the release, and
 # TALLYGLASS_LZO_VERSION names the source version the program contains.
 if(NOT TARGET Lzo::lzo2)
   if(WIN32 OR EMSCRIPTEN)
     set(TALLYGLASS_LZO_DIR "${PROJECT_BINARY_DIR}/_deps")
-    execute_process(COMMAND "${PROJECT_SOURCE_DIR}/cmake/fetch-lzo-source.sh" "${TALLYGLASS_LZO_DIR}"
+    execute_process(COMMAND "${PROJECT_SOURCE_DIR}/cmake/fetch-source.sh" lzo2 "${TALLYGLASS_LZO_DIR}" src/lzo1x_d1.c
                     RESULT_VARIABLE lzo_fetch_result)
     if(NOT lzo_fetch_result EQUAL 0)
       message(FATAL_ERROR "Could not fetch the lzo2 source package (see the messages above)")
