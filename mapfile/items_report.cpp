@@ -44,20 +44,22 @@ uint64_t PowerOfTen(unsigned exponent) {
     return power;
 }
 
-// Rounds a quotient in [1, 1000) to tenths in two steps, so that every platform shows the same digits:
+// Rounds a quotient of at least 1 (and below 2^53) to tenths in two steps, so that every platform shows the
+// same digits:
 // first to 17 significant digits, looking only at the 18th digit of its exact decimal expansion, then that
 // digit string to one decimal, looking only at the next digit. 1.45 (really 1.44999999999999995559...)
 // becomes 1.4500000000000000 and then 1.5; a single correct rounding would give 1.4.
-uint32_t RoundToTenths(double quotient) {
-    // quotient = mantissa / 2^shift exactly, with a 53-bit mantissa; below 1000 the shift is at least 43. Both
-    // come from the IEEE 754 bits of the (normal, positive) double, so the tool needs no maths library.
+uint64_t RoundToTenths(double quotient) {
+    // quotient = mantissa / 2^shift exactly, with a 53-bit mantissa; from 1 up the shift is at most 52, and it
+    // is at least 18 for any quotient of sizes below 2^64. Both come from the IEEE 754 bits of the (normal,
+    // positive) double, so the tool needs no maths library.
     uint64_t bits = 0;
     memcpy(&bits, &quotient, sizeof bits);
     const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | uint64_t{1} << 52;
     const unsigned shift = static_cast<unsigned>(1075 - static_cast<int>((bits >> 52) & 0x7FF));
 
-    const uint32_t whole = static_cast<uint32_t>(quotient);
-    const unsigned wholeDigits = whole >= 100 ? 3 : whole >= 10 ? 2 : 1;
+    unsigned wholeDigits = 1;
+    for (uint64_t whole = static_cast<uint64_t>(quotient); whole >= 10; whole /= 10) ++wholeDigits;
 
     // The first 18 significant digits, truncated: floor(quotient * 10^(18 - wholeDigits)) < 10^18 < 2^60.
     uint64_t high = 0, low = 0;
@@ -66,7 +68,19 @@ uint32_t RoundToTenths(double quotient) {
 
     const uint64_t digits17 = digits18 / 10 + (digits18 % 10 >= 5 ? 1 : 0);
     const uint64_t hundredths = digits17 / PowerOfTen(17 - wholeDigits - 2);
-    return static_cast<uint32_t>(hundredths / 10 + (hundredths % 10 >= 5 ? 1 : 0));
+    return hundredths / 10 + (hundredths % 10 >= 5 ? 1 : 0);
+}
+
+// Writes `value` in decimal at `out`; returns the place behind it.
+char* PutDecimal(char* out, uint64_t value) {
+    char digits[20];
+    unsigned count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) *out++ = digits[--count];
+    return out;
 }
 
 // When memchr finds the chunk id's first byte this many times in a row less than kCloseHit bytes apart, the
@@ -136,18 +150,23 @@ const unsigned char* FindItemsChunk(const unsigned char* body, uint32_t size) {
     return nullptr;
 }
 
-void FormatSize(uint32_t size, WCHAR text[kSizeTextCapacity]) {
+void FormatSize(uint64_t size, WCHAR text[kSizeTextCapacity]) {
     char narrow[kSizeTextCapacity];
+    char* end = narrow;
+    const char* unit = " bytes";
     if (size < 1000) {
-        snprintf(narrow, sizeof narrow, "%u bytes", size);
+        end = PutDecimal(end, size);
     } else {
-        const char* unit = size < 100000 ? "kB" : size < 1000000 ? "KB" : size < 1000000000 ? "MB" : "GB";
+        unit = size < 100000 ? " kB" : size < 1000000 ? " KB" : size < 1000000000 ? " MB" : " GB";
         const double divisor = size < 1000000 ? 1e3 : size < 1000000000 ? 1e6 : 1e9;
-        const uint32_t tenths = RoundToTenths(static_cast<double>(size) / divisor);
-        snprintf(narrow, sizeof narrow, "%u.%u %s", tenths / 10, tenths % 10, unit);
+        const uint64_t tenths = RoundToTenths(static_cast<double>(size) / divisor);
+        end = PutDecimal(end, tenths / 10);
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + tenths % 10);
     }
+    while (*unit != 0) *end++ = *unit++;
     unsigned i = 0;
-    for (; narrow[i] != 0; ++i) text[i] = static_cast<WCHAR>(narrow[i]);
+    for (; narrow + i != end; ++i) text[i] = static_cast<WCHAR>(narrow[i]);
     text[i] = 0;
 }
 
@@ -180,6 +199,7 @@ void ReadItemsReport(const unsigned char* body, uint32_t size, ItemsReport* repo
         }
     }
     if (!ReadU32(&cursor, &report->embeddedSize)) return;
+    report->embedded = cursor;
     report->failure = MapFailure::kNone;
 }
 

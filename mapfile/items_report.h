@@ -13,10 +13,11 @@
 // by the skip marker "PIKS". Returns the chunk id's address, or null when there is none.
 const unsigned char* FindItemsChunk(const unsigned char* body, uint32_t size);
 
-// Writes a byte count of 1 or more in a human-readable unit: "%u bytes" below 1,000, else one decimal of kB
-// (below 100,000), KB, MB or GB, all powers of 1000, rounded in two steps (see RoundToTenths).
+// Writes a byte count in a human-readable unit: "%u bytes" below 1,000, else one decimal of kB (below
+// 100,000), KB, MB or GB, all powers of 1000, rounded in two steps (see RoundToTenths). The report's sizes
+// are 32-bit; the embedded files' may be larger.
 const unsigned kSizeTextCapacity = 128;
-void FormatSize(uint32_t size, WCHAR text[kSizeTextCapacity]);
+void FormatSize(uint64_t size, WCHAR text[kSizeTextCapacity]);
 
 // What the items chunk says. The item list stays where it is in the MapBody and is read again by whoever
 // writes it out (ItemWalk), so a report of any length takes no memory of its own.
@@ -26,6 +27,7 @@ struct ItemsReport {
     uint32_t count;         // items in the list
     uint32_t embeddedSize;  // bytes of the embedded files; 0: the report has no size line
     BodyCursor items;       // the item list, when the report stands
+    BodyCursor embedded;    // what follows the size field: the embedded files' archive, S bytes if all there
 };
 
 // Reads the chunk through its last field into `report`, showing nothing.

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::string SizeText(uint32_t size) {
+std::string SizeText(uint64_t size) {
     WCHAR text[kSizeTextCapacity];
     FormatSize(size, text);
     std::string narrow;
@@ -17,14 +17,15 @@ std::string SizeText(uint32_t size) {
     return narrow;
 }
 
-struct SizeCase { uint32_t size; const char* text; };
+struct SizeCase { uint64_t size; const char* text; };
 
 TEST(FormatSizeTest, UnitsAndTheirEdges) {
     const SizeCase cases[] = {{1, "1 bytes"}, {999, "999 bytes"}, {1000, "1.0 kB"}, {1049, "1.0 kB"}, {1050, "1.1 kB"},
                               {99999, "100.0 kB"}, {100000, "100.0 KB"}, {123456, "123.5 KB"}, {999949, "999.9 KB"},
                               {999950, "1000.0 KB"}, {999999, "1000.0 KB"}, {1000000, "1.0 MB"},
                               {999999999, "1000.0 MB"}, {1000000000, "1.0 GB"}, {4294967295u, "4.3 GB"},
-                              {2500000000u, "2.5 GB"}};
+                              {2500000000u, "2.5 GB"}, {4294967296u, "4.3 GB"}, {999999999999u, "1000.0 GB"},
+                              {UINT64_MAX, "18446744073.7 GB"}};
     for (const SizeCase& c : cases) EXPECT_EQ(SizeText(c.size), c.text) << c.size;
 }
 
