@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "archive_file.h"
 #include "items_report.h"
 #include "run_cases.h"
 
@@ -35,10 +36,10 @@ const char kFffd[] = "\xEF\xBF\xBD";  // U+FFFD, what a terminal is shown in pla
 const uid_t kNobody = 65534;
 // The sample's items as --json writes them, collections by name.
 const char kSampleItems[] =
-    R"({"id": "Items\\Blocks\\Ramp_Café.Item.Gbx", "collection": "Common", "author": "Zoë"}, )"
-    R"({"id": "Items\\Deco\\Sakura木.Item.Gbx", "collection": "Common", "author": "Hana"}, )"
-    R"({"id": "Items\\Signs\\Start.Item.Gbx", "collection": "SMCommon", "author": ""}, )"
-    R"({"id": "Items\\Blocks\\Loop.Item.Gbx", "collection": "Common", "author": "Zoë"})";
+    R"({"id": "Blocks\\Ramp_Café.Item.Gbx", "collection": "Common", "author": "Zoë"}, )"
+    R"({"id": "Deco\\Sakura木.Item.Gbx", "collection": "Common", "author": "Hana"}, )"
+    R"({"id": "Signs\\Start.Item.Gbx", "collection": "SMCommon", "author": ""}, )"
+    R"({"id": "Blocks\\Loop.Item.Gbx", "collection": "Common", "author": "Zoë"})";
 
 // How a run is started: what it reads on stdin (never the test's own), and the outputs it meets.
 struct RunSetup {
@@ -238,6 +239,24 @@ TEST_F(CliTest, CommandLine) {
     MapLayout wholeLayout;
     wholeLayout.body = BodyWithChunk(BuildItemsChunk(whole));
     const std::string wholeMap = WriteMap("whole.Map.Gbx", BuildMap(wholeLayout));
+    const RunCase wrong = EmbeddedFindingsCase();
+    const std::string wrongMap = WriteMap("files.Map.Gbx", wrong.map);
+    const std::string wrongFiles = "Embedded files, largest packed first: packed, size, name\n"
+                                   "   2 bytes    2 bytes  E:/Maker/Items/A/B.Item.Gbx\n"
+                                   "   1 bytes    1 bytes  Items/A/B.Item.Gbx\n"
+                                   "   1 bytes    1 bytes  Items/A/B.Item.Gbx\n"
+                                   "Packed: 4 bytes in all, 1 % of the map file\n";
+    const std::string wrongSaid = "tallyglass: files.Map.Gbx: Embedded file named from the maker's own folders: "
+                                  "E:/Maker/Items/A/B.Item.Gbx\ntallyglass: files.Map.Gbx: Embedded files that share "
+                                  "a name: Items/A/B.Item.Gbx\ntallyglass: files.Map.Gbx: Listed item without its file "
+                                  "among the embedded files: Gone\\G.Item.Gbx\n";
+    const std::string sampleFiles = "Embedded files, largest packed first: packed, size, name\n"
+                                    " 317 bytes     9.0 kB  Items/Blocks/Ramp_Caf\xC3\xA9.Mesh.gbx\n"
+                                    " 134 bytes     2.4 kB  Items/Blocks/Ramp_Caf\xC3\xA9.Item.Gbx\n"
+                                    " 117 bytes     1.9 kB  Items/Blocks/Loop.Item.Gbx\n"
+                                    "  98 bytes     1.5 kB  Items/Deco/Sakura\xE6\x9C\xA8.Item.Gbx\n"
+                                    "  66 bytes  700 bytes  Blocks/Signs/Start.Item.Gbx\n"
+                                    "Packed: 732 bytes in all, 59 % of the map file\n";
     ASSERT_EQ(symlink(path.c_str(), (dir + "/link.Map.Gbx").c_str()), 0);
     ASSERT_EQ(symlink("loop.Map.Gbx", (dir + "/loop.Map.Gbx").c_str()), 0);
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
@@ -272,8 +291,8 @@ TEST_F(CliTest, CommandLine) {
         {"unknown long option", {"--frob"}, {"", "tallyglass: unrecognized option '--frob'\n" + std::string(kUsageError), 2}},
         {"options end at --", {"--", "-dash.Map.Gbx"}, report},
         {"an option after a map", {path, "--json", "none"},
-         {"{\"map\": \"" + path + "\", \"file_size\": 270, \"items\": [" + kSampleItems + "], \"embedded_size\": "
-          "123456, \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n{\"map\": "
+         {"{\"map\": \"" + path + "\", \"file_size\": " + std::to_string(sample.size()) + ", \"items\": [" +
+          kSampleItems + "], \"embedded_size\": 1426, \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n{\"map\": "
           "\"none\", \"warnings\": [], \"warning_codes\": [], \"error\": \"File not found.\", \"error_code\": "
           "\"not_found\"}\n", "", 1}},
         {"a lone - is standard input", {"-"}, report, {sample}},
@@ -326,6 +345,26 @@ TEST_F(CliTest, CommandLine) {
           "\"error\": \"File not found.\", \"error_code\": \"not_found\"}\n{\"map\": \"standard input\", "
           "\"file_size\": 0, \"warnings\": [], \"warning_codes\": [], \"error\": \"" + std::string(kFormatError) +
           "\", \"error_code\": \"invalid_format\"}\n", "", 1}},
+        {"the sample's files", {"--files", path}, {Lines(SampleReport()) + sampleFiles, "", 0}},
+        {"findings, each on stderr", {"--files", wrongMap}, {Lines(wrong.messages[0].text) + wrongFiles, wrongSaid, 0}},
+        {"over a limit of bytes", {"--limit=1000", path},
+         {Lines(SampleReport()), "tallyglass: " + path + ": The map file is 248 bytes over the limit of 1,000 bytes.\n", 1}},
+        {"under a game's limit, with the files", {"--files", "--limit", "forever", path},
+         {Lines(SampleReport()) + sampleFiles + "The map file is 1,047,328 bytes under the 1,048,576 bytes that TrackMania "
+          "Forever takes.\n", "", 0}},
+        {"a limit that is no game nor count", {"--limit=tm2021", path},
+         {"", "tallyglass: invalid limit 'tm2021': give tm2020, maniaplanet, forever or a byte count\n" +
+          std::string(kUsageError), 2}},
+        {"files, findings and the limit in JSON", {"--json", "--files", "--limit=maniaplanet", wrongMap},
+         {"{\"map\": \"files.Map.Gbx\", \"file_size\": " + std::to_string(wrong.map.size()) +
+          ", \"items\": [{\"id\": \"A\\\\B.Item.Gbx\", \"collection\": \"Valley\", \"author\": \"\"}, {\"id\": "
+          "\"Gone\\\\G.Item.Gbx\", \"collection\": \"Valley\", \"author\": \"\"}], \"embedded_size\": 380, \"files\": [{\"name\": \"Items/A/B.Item.Gbx\", \"size\": 1, "
+          "\"packed_size\": 1}, {\"name\": \"E:/Maker/Items/A/B.Item.Gbx\", \"size\": 2, \"packed_size\": 2}, "
+          "{\"name\": \"Items/A/B.Item.Gbx\", \"size\": 1, \"packed_size\": 1}], \"findings\": [{\"kind\": "
+          "\"local_path\", \"name\": \"E:/Maker/Items/A/B.Item.Gbx\"}, {\"kind\": \"duplicate\", \"name\": "
+          "\"Items/A/B.Item.Gbx\"}, {\"kind\": \"missing\", \"name\": \"Gone\\\\G.Item.Gbx\"}], \"limit\": "
+          "{\"name\": \"maniaplanet\", \"bytes\": 4194304, \"over\": false}, \"warnings\": [], \"warning_codes\": "
+          "[], \"error\": null, \"error_code\": null}\n", "", 0}},
         {"report to a full disk", {path, path}, {"", "tallyglass: write error: No space left on device\n", 1}, {"", -1, true}},
     };
     for (const Case& c : cases) ExpectOutput(Run(c.args, c.setup), c.expected, c.name);

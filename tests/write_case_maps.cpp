@@ -1,16 +1,17 @@
 // Writes the map of every run case to DIR/<case>.Map.Gbx, or with "bodies" the decompressed body of every case
 // whose map has one to DIR/<case>.body: seeds for the fuzzers and maps for checking the real binary. With
 // "messages" it writes the maps of the run table, a folder named like a map, a tiny map that declares a huge
-// body, and DIR/messages.json, the boxes each must show in the page's test: reports whole, each name on its
+// body, a map whose embedded files have findings, and DIR/messages.json, the boxes each must show in the page's test: reports whole, each name on its
 // line. With "sample" it writes the project's sample map to FILE.
-// Usage: write_case_maps DIR [bodies|messages] | write_case_maps FILE sample
+// With "archives" it writes embedded files' archives of each kind to DIR/<n>.zip, seeds for the archive's fuzzer.
+// Usage: write_case_maps DIR [bodies|messages|archives] | write_case_maps FILE sample
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
-#include "run_cases.h"
+#include "archive_file.h"
 
 namespace {
 
@@ -38,6 +39,19 @@ RunCase HugeDeclaredBody() {
     layout.body = BodyWithChunk({});
     layout.bodySize = 0x70000000u;
     return {"tiny map declaring a huge body", BuildMap(layout), {Warning(kDecompressError)}, 3};
+}
+
+// Deflated, stored and ZIP64 entries; names without the UTF-8 flag; names from a drive, shared names.
+bool WriteArchives(const std::string& dir) {
+    const std::string text(3000, 'g');
+    const std::vector<Bytes> archives = {
+        BuildArchive({{"Items/A/B.Item.Gbx", text}, {"Items/A/B.Mesh.gbx", "mesh", true}, {"Items/C.Gbx", text, false, true}}),
+        BuildArchive({{"Items/Caf\xC3\xA9.Item.Gbx", "u"}, {"Items/\x82t\x82.Item.Gbx", "c"}}, false),
+        BuildArchive({{"E:/Items/A.Item.Gbx", "a"}, {"Items/A.Item.Gbx", "1"}, {"Items/A.Item.Gbx", "2"}}),
+    };
+    bool written = true;
+    for (size_t i = 0; i < archives.size(); ++i) written = written && WriteFile(dir + "/" + std::to_string(i) + ".zip", archives[i]);
+    return written;
 }
 
 std::string JsonString(const std::string& text) {
@@ -78,19 +92,22 @@ std::string MessagesJson(const std::vector<RunCase>& cases, const std::string& f
 
 int main(int argc, char** argv) {
     const char* mode = argc == 3 ? argv[2] : "";
-    if ((argc != 2 && argc != 3) ||
-        (argc == 3 && strcmp(mode, "bodies") != 0 && strcmp(mode, "messages") != 0 && strcmp(mode, "sample") != 0)) {
-        fprintf(stderr, "usage: write_case_maps DIR [bodies|messages] | write_case_maps FILE sample\n");
+    if ((argc != 2 && argc != 3) || (argc == 3 && strcmp(mode, "bodies") != 0 && strcmp(mode, "messages") != 0 &&
+                                      strcmp(mode, "archives") != 0 && strcmp(mode, "sample") != 0)) {
+        fprintf(stderr, "usage: write_case_maps DIR [bodies|messages|archives] | write_case_maps FILE sample\n");
         return 2;
     }
     bool written = true;
     if (strcmp(mode, "sample") == 0) {
         written = WriteFile(argv[1], SampleMap());
+    } else if (strcmp(mode, "archives") == 0) {
+        written = WriteArchives(argv[1]);
     } else {
         const bool bodies = strcmp(mode, "bodies") == 0;
         std::vector<RunCase> cases = MapRunCases();
         if (strcmp(mode, "messages") == 0) {
             cases.push_back(HugeDeclaredBody());
+            cases.push_back(EmbeddedFindingsCase());
             const std::string folder = "folder.Map.Gbx";
             const std::string json = MessagesJson(cases, folder);
             std::error_code error;

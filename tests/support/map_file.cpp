@@ -93,6 +93,7 @@ Bytes BuildItemsChunk(const ItemsChunk& chunk) {
         PutLookbackString(fields, writer, item.author);
     }
     PutU32(fields, chunk.embeddedSize);
+    fields.insert(fields.end(), chunk.archive.begin(), chunk.archive.end());
 
     Bytes out = {0x54, 0x30, 0x04, 0x03};
     PutBytes(out, "PIKS");
@@ -148,15 +149,59 @@ std::string ReadWholeFile(const std::string& path) {
     return text.str();
 }
 
+namespace {
+
+// The sample's embedded files: five deflated entries, the largest 9,000 bytes, as BuildArchive (libzip's own
+// writer) wrote them, their names without the UTF-8 flag as most maps have them. In base64.
+const char kSampleArchive[] =
+    "UEsDBBQAAgAIAAAAIQAVFZIbhgAAAGAJAAAgAAAASXRlbXMvQmxvY2tzL1JhbXBfQ2Fmw6kuSXRlbS5HYnhzd4pgS84ozctWMFDIT1Mo"
+    "SswtsIbwDdH4BgT4RiSqJ1W/IYnyhiTaZ0ihvAGF6gm5z4jG4UFteUrD12CQxx+t49OIwvxCaX4yojA9Uds91E4PRhS6z5DK+ZHa8UXt"
+    "/G1EoX8MaZxfKY0vQzqHvyGVyw9qxxel4W1A5fiidn1iSOP0D+EDAFBLAwQUAAIACAAAACEAHU9qDD0BAAAoIwAAIAAAAEl0ZW1zL0Js"
+    "b2Nrcy9SYW1wX0NhZsOpLk1lc2guZ2J41VkxDgIxDNt4xz3B8crGwhfYEQgJAQPi/wxsLKiK7StjVF2jto7j+Pa7w+Z4ed2vSy2P83I7"
+    "PS/bT4yvuMTx9/78Ef/aj+J8GMzX3W90HYPnG/2+xOev8DqaeEITP2zebxcv7vobXe/WE8L51XxHcb4uPij+Xs3farx081OMHze/Ify+"
+    "NOOxez6K69OtN9z6q1bu1zD3y24/ofg9GO7nMN/P2vXg1u9l1v+YvH4pnk9mx79aDyCMB05W7+p5jOb8FM97Fa4XiPHY9Q/UsbqfIqxn"
+    "uvU7G3+p9XiaT9z9gmY/wu2PqO/H3c/cfij/DD9qP8mtDxHmH7eeh9kvd+s3N17VflmJ9bZ7HpntvRHWK1zZr59t/lb7rzDzTfr/onv/"
+    "mmy+dP8vc/tXDPujCPcjhOdxmPHk5m81HyGqP99QSwMEFAACAAgAAAAhAKo+1ypiAAAA3AUAAB0AAABJdGVtcy9EZWNvL1Nha3VyYeac"
+    "qC5JdGVtLkdieHN3imBLzijNy1YwUMhPUyhOzC4tSrSGiBhhiGCqMaSZiAGVdBmQZTIxfjeikoghlcwxoFmoGtLMFwY0i1MDOqYNI7J8"
+    "YUSlcDakknsM6ZhWjaiU46iVWoxoVv7QLnYIqQEAUEsDBBQAAgAIAAAAIQDKmLGwQgAAALwCAAAbAAAAQmxvY2tzL1NpZ25zL1N0YXJ0"
+    "Lkl0ZW0uR2J4c3eKYEvOKM3LVjBUyE9TKC5JLCqxhggYoQsYoAsQ1kJYBRm2kOFSI9JdakC6FmqEhwEV3GFAC8+R4X1DWsQtQgUAUEsD"
+    "BBQAAgAIAAAAIQDWD59DdQAAAGwHAAAaAAAASXRlbXMvQmxvY2tzL0xvb3AuSXRlbS5HYnhzd4pgS84ozctWMFLIT1PIyc8vsIbwDdD4"
+    "hgTkjQioNyTRfEr5RiS6j5B/SJUn1b9GJJpvQKJ+IwrdQ2l4kWqfAZX9b0jl9ElpeqB1+jagsv8MqJyejWgcHgYU6qd1eBlR6B8jGpfP"
+    "1E7PBjSOX1qnfyOK+QBQSwECPwMUAAIACAAAACEAFRWSG4YAAABgCQAAIAAAAAAAAAAAAAAAtoEAAAAASXRlbXMvQmxvY2tzL1JhbXBf"
+    "Q2Fmw6kuSXRlbS5HYnhQSwECPwMUAAIACAAAACEAHU9qDD0BAAAoIwAAIAAAAAAAAAAAAAAAtoHEAAAASXRlbXMvQmxvY2tzL1JhbXBf"
+    "Q2Fmw6kuTWVzaC5nYnhQSwECPwMUAAIACAAAACEAqj7XKmIAAADcBQAAHQAAAAAAAAAAAAAAtoE/AgAASXRlbXMvRGVjby9TYWt1cmHm"
+    "nKguSXRlbS5HYnhQSwECPwMUAAIACAAAACEAypixsEIAAAC8AgAAGwAAAAAAAAAAAAAAtoHcAgAAQmxvY2tzL1NpZ25zL1N0YXJ0Lkl0"
+    "ZW0uR2J4UEsBAj8DFAACAAgAAAAhANYPn0N1AAAAbAcAABoAAAAAAAAAAAAAALaBVwMAAEl0ZW1zL0Jsb2Nrcy9Mb29wLkl0ZW0uR2J4"
+    "UEsFBgAAAAAFAAUAeAEAAAQEAAAAAA==";
+
+Bytes FromBase64(const char* text) {
+    static const std::string kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    Bytes bytes;
+    uint32_t bits = 0;
+    int count = 0;
+    for (; *text != 0 && *text != '='; ++text) {
+        bits = bits << 6 | static_cast<uint32_t>(kDigits.find(*text));
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes.push_back(static_cast<uint8_t>(bits >> count));
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
 Bytes SampleMap() {
     ItemsChunk chunk;
     chunk.items = {
-        {"Items\\Blocks\\Ramp_Café.Item.Gbx", 10003, "Zoë"},
-        {"Items\\Deco\\Sakura木.Item.Gbx", 10003, "Hana"},
-        {"Items\\Signs\\Start.Item.Gbx", 299, ""},
-        {"Items\\Blocks\\Loop.Item.Gbx", 10003, "Zoë"},
+        {"Blocks\\Ramp_Café.Item.Gbx", 10003, "Zoë"},
+        {"Deco\\Sakura木.Item.Gbx", 10003, "Hana"},
+        {"Signs\\Start.Item.Gbx", 299, ""},
+        {"Blocks\\Loop.Item.Gbx", 10003, "Zoë"},
     };
-    chunk.embeddedSize = 123456;
+    chunk.archive = FromBase64(kSampleArchive);
+    chunk.embeddedSize = static_cast<uint32_t>(chunk.archive.size());
     MapLayout layout;
     layout.userData = Bytes(40, 0x2A);
     layout.body = BodyWithChunk(BuildItemsChunk(chunk));

@@ -60,7 +60,8 @@ struct ItemsChunk {
     uint32_t version = 1;
     std::optional<uint32_t> chunkSize;      // default: the bytes that follow the size field
     std::optional<uint32_t> itemCount;      // default: items.size()
-    uint32_t embeddedSize = 0;
+    uint32_t embeddedSize = 0;              // S
+    Bytes archive;                          // the embedded files' archive, behind S (which need not be its size)
 };
 
 // The chunk id, "PIKS" and the chunk's fields.

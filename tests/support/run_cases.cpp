@@ -226,11 +226,11 @@ RunCase LongReport() {
 
 std::string SampleReport() {
     return kReportHeading + std::string("4\r\n"
-                                        "Items\\Blocks\\Ramp_Caf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n"
-                                        "Items\\Deco\\Sakura\xE6\x9C\xA8.Item.Gbx (Hana)\r\n"
-                                        "Items\\Signs\\Start.Item.Gbx\r\n"
-                                        "Items\\Blocks\\Loop.Item.Gbx (Zo\xC3\xAB)") +
-           kSizeLine + "123.5 KB";
+                                        "Blocks\\Ramp_Caf\xC3\xA9.Item.Gbx (Zo\xC3\xAB)\r\n"
+                                        "Deco\\Sakura\xE6\x9C\xA8.Item.Gbx (Hana)\r\n"
+                                        "Signs\\Start.Item.Gbx\r\n"
+                                        "Blocks\\Loop.Item.Gbx (Zo\xC3\xAB)") +
+           kSizeLine + "1.4 kB";
 }
 
 std::vector<Message> BoxMessages(const std::vector<Message>& messages) {
