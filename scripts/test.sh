@@ -48,9 +48,9 @@ esac
 echo "== web"
 cases=build/web/cases
 if cmake --preset web >/dev/null && cmake --build --preset web -j"$(nproc)" >/dev/null &&
-   cmake --build --preset linux --target write_case_maps >/dev/null && rm -rf "$cases" && mkdir -p "$cases" &&
+   cmake --build --preset linux --target write_case_maps tallyglass >/dev/null && rm -rf "$cases" && mkdir -p "$cases" &&
    build/linux/tests/support/write_case_maps "$cases" messages && (cd tests/web && npm ci --no-audit --no-fund -s); then
-  node tests/web/page_test.mjs build/web/tallyglass.html "$cases" samples/Sample.Map.Gbx
+  node tests/web/page_test.mjs build/web/tallyglass.html "$cases" samples/Sample.Map.Gbx build/linux/tallyglass
 else
   echo "FAILED: the web build, or the test's maps or packages"
 fi 2>&1 | tee "$log"

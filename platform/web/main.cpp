@@ -7,6 +7,7 @@
 #include <string>
 
 #include "box.h"
+#include "embedded_files.h"
 #include "entry.h"
 #include "utf.h"
 
@@ -43,6 +44,34 @@ bool AppendToPage(void* context, const WCHAR* text, unsigned length, bool name) 
     return true;
 }
 
+// UTF-8 from a map or an archive as text on one line of the page.
+std::u16string LineText(const std::string& bytes) {
+    std::u16string text = Utf8ToUtf16(bytes.data(), bytes.size());
+    ReplaceUnsafeInLine(&text[0], text.size());
+    return text;
+}
+
+std::u16string SizeText(uint64_t bytes) {
+    WCHAR text[kSizeTextCapacity];
+    FormatSize(bytes, text);
+    return text;
+}
+
+// The embedded files of a standing report, and what is wrong with them.
+void ShowFiles(const ItemsReport* report) {
+    EmbeddedFiles files;
+    ReadEmbeddedFiles(report, &files);
+    for (const EmbeddedFile& file : files.files) {
+        AddPageFile(LineText(file.name).c_str(), file.size, file.packedSize, SizeText(file.size).c_str(),
+                    SizeText(file.packedSize).c_str());
+    }
+    for (const Finding& finding : files.findings) {
+        const std::string sentence = FindingSentence(finding.kind) + (finding.name.empty() ? "." : ": " + finding.name);
+        AddPageFinding(LineText(FindingCode(finding.kind)).c_str(), LineText(sentence).c_str());
+    }
+    ShowPageFiles(SizeText(files.packedTotal).c_str());
+}
+
 }  // namespace
 
 extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name) {
@@ -54,6 +83,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name) {
         ShowPageBox(false, FailureSentence(run.failure));
     } else if (WriteReportText(&run.report, AppendToPage, &report)) {
         Post(&report);
+        ShowFiles(&run.report);
     } else {
         ShowPageBox(false, FailureSentence(MapFailure::kReadFailed));
     }

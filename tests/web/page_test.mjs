@@ -1,10 +1,13 @@
 // The page in Chromium, Firefox and WebKit, opened from disk: in each, every map of the run table at once
 // through the real file input, each with its own result and the boxes it must show (reports whole, names on
-// their lines), one summary for them all, no progress bar left, a map dropped on the zone, no map text turned
-// into markup and no error in the page or its worker. In Chromium also: served over http, a folder and a map
-// dropped for real, no request leaving the page, and a browser without WebAssembly. Prints ok:/FAILED: lines
+// their lines), the embedded files and findings that the Linux command gives for it, its limit line, one
+// summary for them all, no progress bar left, a map dropped on the zone, no map text turned into markup and no
+// error in the page or its worker. In Chromium also: served over http, a folder and a map dropped for real, no
+// request leaving the page, the limit's chooser, and a browser without WebAssembly. Prints ok:/FAILED: lines
 // as the test command counts them; exit 1 on a failure.
-// Usage: node page_test.mjs PAGE CASES_DIR SAMPLE_MAP   (CASES_DIR as write_case_maps DIR messages writes it)
+// Usage: node page_test.mjs PAGE CASES_DIR SAMPLE_MAP TALLYGLASS
+//        (CASES_DIR as write_case_maps DIR messages writes it; TALLYGLASS the Linux command)
+import { spawnSync } from "node:child_process";
 import { readFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { join, resolve } from "node:path";
@@ -12,9 +15,17 @@ import { pathToFileURL } from "node:url";
 
 import { kEngines, OpenBrowser } from "./browsers.mjs";
 
-const [page, casesDir, sample] = process.argv.slice(2).map((p) => resolve(p));
+const [page, casesDir, sample, tool] = process.argv.slice(2).map((p) => resolve(p));
 const pageUrl = pathToFileURL(page).href;
 const cases = JSON.parse(readFileSync(join(casesDir, "messages.json"), "utf8"));
+// Each map's embedded files, largest packed first, and findings, as the Linux command gives them.
+const maps = cases.filter((c) => !c.folder);
+const { stdout } = spawnSync(tool, ["--json", "--files", ...maps.map((c) => join(casesDir, c.map))], { encoding: "utf8" });
+stdout.trim().split("\n").forEach((line, i) => {
+  const { files = [], findings = [] } = JSON.parse(line);
+  maps[i].files = files.sort((a, b) => b.packed_size - a.packed_size).map((f) => [f.name, f.size, f.packed_size]);
+  maps[i].findings = findings.map((f) => f.kind);
+});
 const sampleCase = cases.find((c) => c.map === "sample.Map.Gbx");
 let failures = 0;
 
@@ -27,8 +38,9 @@ function Check(name, problem) {
   }
 }
 
-// What the test may rely on: each result's name, whether its run ended, its boxes' kinds and texts, whether
-// its heading names it; the summary, and the progress bars left.
+// What the test may rely on: each result's name, whether its run ended, its boxes' kinds and texts, its
+// files and findings, whether its heading names it and it has a limit line; the summary, and the progress
+// bars left.
 function Results() {
   return {
     results: Array.from(document.querySelectorAll("[data-map]"), (result) => ({
@@ -37,6 +49,10 @@ function Results() {
       named: document.getElementById(result.getAttribute("aria-labelledby"))?.textContent === result.dataset.map,
       boxes: Array.from(result.querySelectorAll("[data-kind]"), (box) => ({ kind: box.dataset.kind,
                                                                           text: box.textContent })),
+      files: Array.from(result.querySelectorAll("[data-file]"), (file) => [file.dataset.file, Number(file.dataset.size),
+                                                                         Number(file.dataset.packedSize)]),
+      findings: Array.from(result.querySelectorAll("[data-finding]"), (finding) => finding.dataset.finding),
+      limit: result.querySelector(".limit")?.textContent,
     })),
     summary: document.getElementById("summary").textContent,
     progress: document.querySelectorAll("[data-map] progress").length,
@@ -56,8 +72,13 @@ async function CheckTable(browser, label, chosen) {
           ? `results: ${results.map((r) => r.map).join(", ")}` : "");
   for (const c of chosen) {
     const got = results.find((r) => r.map === c.map);
+    const files = JSON.stringify(c.files || []), findings = JSON.stringify(c.findings || []);
     Check(`${label}: ${c.map}`, !got ? "no result" : !got.named ? "not named by its heading"
-          : JSON.stringify(got.boxes) !== Boxes(c) ? `boxes ${JSON.stringify(got.boxes)}, expected ${Boxes(c)}` : "");
+          : JSON.stringify(got.boxes) !== Boxes(c) ? `boxes ${JSON.stringify(got.boxes)}, expected ${Boxes(c)}`
+          : JSON.stringify(got.files) !== files ? `files ${JSON.stringify(got.files)}, expected ${files}`
+          : JSON.stringify(got.findings) !== findings ? `findings ${JSON.stringify(got.findings)}, expected ${findings}`
+          : !c.folder && !/^The map file is [0-9,]+ bytes under the 7,336,960 bytes that Trackmania \(2020\) takes\.$/
+            .test(got.limit) ? `limit line ${got.limit}` : "");
   }
   const reports = chosen.filter((c) => c.messages.at(-1).kind === "information").length;
   const Count = (n, word) => `${n} ${word}${n === 1 ? "" : "s"}`;
@@ -125,6 +146,18 @@ async function CheckChromiumOnly(browser) {
   Check("chromium: the page's policy refuses requests", refused === "connect-src" ? "" : `fetch: ${refused}`);
   const sent = (await browser.Requests()).filter((url) => url !== pageUrl && !url.startsWith("blob:"));
   Check("chromium: no request left the page", sent.length > 0 ? `requests: ${sent.join(", ")}` : "");
+
+  // Another game's limit applies to every result at once, and is kept for the page's next opening.
+  const forever = await browser.Evaluate(() => {
+    const chooser = document.getElementById("game");
+    chooser.value = "forever";
+    chooser.dispatchEvent(new Event("change"));
+    return Array.from(document.querySelectorAll(".limit"), (line) => line.textContent.endsWith("TrackMania Forever takes."));
+  });
+  await browser.Open(pageUrl);
+  const kept = await browser.Evaluate(() => document.getElementById("game").value);
+  Check("chromium: the chosen game's limit, on every result and kept", forever.includes(false) || forever.length === 0
+        ? `lines ${JSON.stringify(forever)}` : kept !== "forever" ? `kept ${kept}` : "");
 
   const server = createServer((request, response) => response.end(readFileSync(page))).listen(0, "127.0.0.1");
   await new Promise((done) => server.once("listening", done));
