@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and runs both at once for a bounded time, from seeds written by the test map writer.
+# Builds the fuzz targets and runs them at once for a bounded time, from seeds written by the test map writer.
 # A target fails when it finds an input that breaks a rule, crashes, hangs (over 10 s) or grows past 2 GB; the
 # input is kept in a folder of this run's own under build/fuzz/findings, which later runs leave alone. Prints one
 # "ok:" or "FAILED:" line a target.
@@ -12,8 +12,10 @@ out=build/fuzz
 cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$(nproc)" >/dev/null || exit 1
 findings=$out/findings/$(date -u +%Y%m%dT%H%M%SZ)-$$
 rm -rf "$out/seeds" "$out/logs"
-mkdir -p "$out/seeds/map" "$out/seeds/body" "$findings" "$out/logs" "$out/corpus/map" "$out/corpus/body"
-"$out/tests/support/write_case_maps" "$out/seeds/map" && "$out/tests/support/write_case_maps" "$out/seeds/body" bodies || exit 1
+mkdir -p "$out/seeds/map" "$out/seeds/body" "$out/seeds/archive" "$findings" "$out/logs" "$out/corpus/map" \
+         "$out/corpus/body" "$out/corpus/archive"
+"$out/tests/support/write_case_maps" "$out/seeds/map" && "$out/tests/support/write_case_maps" "$out/seeds/body" bodies &&
+  "$out/tests/support/write_case_maps" "$out/seeds/archive" archives || exit 1
 
 # Inputs of at most 4 kB: a full report needs no more (back-references repeat long strings), and longer item
 # lists only slow every run down. The corpus grows across local runs.
@@ -28,7 +30,8 @@ run() {  # run TARGET KIND
   fi
 }
 run fuzz_map_file map >"$out/logs/map.result" &
+run fuzz_embedded_files archive >"$out/logs/archive.result" &
 run fuzz_items_report body
 wait
-cat "$out/logs/map.result"
+cat "$out/logs/map.result" "$out/logs/archive.result"
 rmdir "$findings" 2>/dev/null || true  # a run that found nothing leaves no folder
