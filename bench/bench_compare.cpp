@@ -1,8 +1,9 @@
 // Times the tool against the floor program on each map, alternately, so that a busy machine weighs on both alike
-// (bench/README.md); with --many, one process of the tool over all the maps against one process per map.
-// Exits 1 when a run fails.
+// (bench/README.md); with --many, one process of the tool over all the maps against one process per map; with
+// --files, the tool on one map with and without --files. Exits 1 when a run fails.
 //   bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...
 //   bench_compare --many TOOL RUNS MAP...
+//   bench_compare --files TOOL RUNS MAP
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -64,9 +65,12 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+char jsonOption[] = "--json";
+char filesOption[] = "--files";
+
 // One process over every map against a process per map, alternately: medians of `runs` runs of each, and
 // the peak memory of the one process against that of the largest single run. The one process also runs with
-// --json, whose cost is set against the text report's.
+// --json, whose cost is set against the text report's, and with --json --files, set against --json's.
 int CompareMany(char** argv, int argc) {
     const int runs = atoi(argv[3]);
     if (runs < 1 || argc < 5) return 2;
@@ -74,15 +78,16 @@ int CompareMany(char** argv, int argc) {
     all.insert(all.end(), argv + 4, argv + argc);
     all.push_back(nullptr);
     std::vector<char*> json = all;
-    char jsonOption[] = "--json";
     json.insert(json.begin() + 1, jsonOption);
-    std::vector<double> oneWall, jsonWall, manyWall;
+    std::vector<char*> files = json;
+    files.insert(files.begin() + 1, filesOption);
+    std::vector<double> oneWall, jsonWall, filesWall, manyWall;
     double onePeak = 0, manyPeak = 0;
     for (int run = 0; run < runs; ++run) {
-        const Sample one = Run(all.data()), lines = Run(json.data());
-        if (!one.ok || !lines.ok) return 1;
+        const Sample one = Run(all.data()), lines = Run(json.data()), listed = Run(files.data());
+        if (!one.ok || !lines.ok || !listed.ok) return 1;
         oneWall.push_back(one.wallMs), onePeak = std::max(onePeak, one.peakMiB);
-        jsonWall.push_back(lines.wallMs);
+        jsonWall.push_back(lines.wallMs), filesWall.push_back(listed.wallMs);
         double total = 0;
         for (int m = 4; m < argc; ++m) {
             const Sample alone = Run(argv[2], argv[m]);
@@ -94,17 +99,38 @@ int CompareMany(char** argv, int argc) {
     printf("%d maps, medians of %d runs: one process %.1f ms, one process per map %.1f ms, %.1f times faster;"
            " peak %.1f MiB against %.1f MiB for the largest map alone\n",
            argc - 4, runs, Median(oneWall), Median(manyWall), Median(manyWall) / Median(oneWall), onePeak, manyPeak);
-    printf("one process with --json %.1f ms: %.3f times the text report's\n", Median(jsonWall),
-           Median(jsonWall) / Median(oneWall));
+    printf("one process with --json %.1f ms: %.3f times the text report's; with --json --files %.1f ms: %.3f times"
+           " --json's\n", Median(jsonWall), Median(jsonWall) / Median(oneWall), Median(filesWall),
+           Median(filesWall) / Median(jsonWall));
+    return 0;
+}
+
+// The tool on one map without and with --files, alternately: medians of `runs` runs of each and the peaks.
+int CompareFiles(char** argv, int argc) {
+    const int runs = argc == 5 ? atoi(argv[3]) : 0;
+    if (runs < 1) return 2;
+    char* const plain[] = {argv[2], argv[4], nullptr};
+    char* const listed[] = {argv[2], filesOption, argv[4], nullptr};
+    std::vector<double> plainWall, listedWall;
+    double plainPeak = 0, listedPeak = 0;
+    for (int run = 0; run < runs; ++run) {
+        const Sample a = Run(plain), b = Run(listed);
+        if (!a.ok || !b.ok) return 1;
+        plainWall.push_back(a.wallMs), plainPeak = std::max(plainPeak, a.peakMiB);
+        listedWall.push_back(b.wallMs), listedPeak = std::max(listedPeak, b.peakMiB);
+    }
+    printf("%s, medians of %d runs: %.1f ms, peak %.1f MiB; with --files %.1f ms, peak %.1f MiB\n", argv[4], runs,
+           Median(plainWall), plainPeak, Median(listedWall), listedPeak);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::string(argv[1]) == "--many") {
-        const int result = CompareMany(argv, argc);
-        if (result == 2) fprintf(stderr, "usage: bench_compare --many TOOL RUNS MAP...\n");
+    const bool many = argc >= 2 && std::string(argv[1]) == "--many";
+    if (many || (argc >= 2 && std::string(argv[1]) == "--files")) {
+        const int result = many ? CompareMany(argv, argc) : CompareFiles(argv, argc);
+        if (result == 2) fprintf(stderr, "usage: bench_compare --many TOOL RUNS MAP... | --files TOOL RUNS MAP\n");
         if (result == 1) fprintf(stderr, "bench_compare: a run failed\n");
         return result;
     }

@@ -1,11 +1,13 @@
 // Writes a map for the benchmark: a body of about BODY_BYTES of body-like filler, with the items chunk near its
 // end listing ITEM_COUNT items as a real map does (every identifier new, one of a few authors referred back to).
-//   make_bench_map OUTPUT BODY_BYTES ITEM_COUNT
+// With ZERO_BYTES, its embedded files are one deflated entry of that many zero bytes.
+//   make_bench_map OUTPUT BODY_BYTES ITEM_COUNT [ZERO_BYTES]
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "archive_file.h"
 #include "filler.h"
-#include "map_file.h"
 
 namespace {
 
@@ -21,8 +23,8 @@ void PutFillerChunk(Bytes& out, uint32_t id, size_t size, uint64_t* state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        fprintf(stderr, "usage: make_bench_map OUTPUT BODY_BYTES ITEM_COUNT\n");
+    if (argc != 4 && argc != 5) {
+        fprintf(stderr, "usage: make_bench_map OUTPUT BODY_BYTES ITEM_COUNT [ZERO_BYTES]\n");
         return 2;
     }
     const size_t target = strtoull(argv[2], nullptr, 10);
@@ -38,6 +40,10 @@ int main(int argc, char** argv) {
         chunk.items.push_back({identifier, 10003, item % 4 == 3 ? "" : authors[item % 8]});
     }
     chunk.embeddedSize = 123456;
+    if (argc == 5) {
+        chunk.archive = BuildArchive({{"Items/Zeros.Item.Gbx", std::string(strtoull(argv[4], nullptr, 10), '\0')}});
+        chunk.embeddedSize = static_cast<uint32_t>(chunk.archive.size());
+    }
     const Bytes items = BuildItemsChunk(chunk);
 
     // A chunk of filler, the items chunk, and a small chunk behind it.
