@@ -36,7 +36,7 @@ bool EntryReads(zip_t* archive, zip_uint64_t index) {
     return got == 0 && closed;
 }
 
-void ReadEntries(zip_t* archive, EmbeddedFiles* files) {
+bool ReadEntries(zip_t* archive, EmbeddedFiles* files) {
     std::unordered_map<std::string, unsigned> seen;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t index = 0; index < count; ++index) {
@@ -45,7 +45,7 @@ void ReadEntries(zip_t* archive, EmbeddedFiles* files) {
         const zip_uint64_t at = static_cast<zip_uint64_t>(index);
         if (zip_stat_index(archive, at, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME)) {
             files->findings.push_back({FindingKind::kDamagedArchive, ""});
-            return;
+            return false;
         }
         const EmbeddedFile file = {stat.name, stat.size, stat.comp_size};
         files->files.push_back(file);
@@ -54,6 +54,7 @@ void ReadEntries(zip_t* archive, EmbeddedFiles* files) {
         if (++seen[file.name] == 2) files->findings.push_back({FindingKind::kDuplicate, file.name});
         if (!EntryReads(archive, at)) files->findings.push_back({FindingKind::kDamagedFile, file.name});
     }
+    return true;
 }
 
 // Whether the game finds the file of a listed item among the entries' folded names.
@@ -65,8 +66,8 @@ bool HasFile(const std::unordered_set<std::string>& names, const std::string& it
 
 }  // namespace
 
-void ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files) {
-    if (size == 0) return;
+bool ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files) {
+    if (size == 0) return true;
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &error);
@@ -75,10 +76,11 @@ void ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files) 
     if (!archive) {
         if (source) zip_source_free(source);
         files->findings.push_back({FindingKind::kDamagedArchive, ""});
-        return;
+        return false;
     }
-    ReadEntries(archive, files);
+    const bool read = ReadEntries(archive, files);
     zip_discard(archive);
+    return read;
 }
 
 void ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files) {
@@ -88,10 +90,7 @@ void ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files) {
         files->findings.push_back({FindingKind::kCutShort, ""});
         return;
     }
-    ReadArchive(report->embedded.position, report->embeddedSize, files);
-    for (const Finding& finding : files->findings) {
-        if (finding.kind == FindingKind::kDamagedArchive) return;  // which files it holds is not known
-    }
+    if (!ReadArchive(report->embedded.position, report->embeddedSize, files)) return;
 
     std::unordered_set<std::string> names;
     for (const EmbeddedFile& file : files->files) names.insert(Folded(file.name.data(), file.name.size()));

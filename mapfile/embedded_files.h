@@ -44,8 +44,9 @@ void ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files);
 
 // The archive of `size` bytes at `bytes` (0: none): every entry in order, each read whole through a buffer
 // of a fixed size, whatever size it declares, so that libzip checks its data, size and CRC; a finding for
-// each entry named from a root or a drive, each name that two entries share, and each damage.
-void ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files);
+// each entry named from a root or a drive, each name that two entries share, and each damage. False when the
+// archive could not be read, so that which files it holds is not known.
+bool ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files);
 
 // The sentence that a front door shows for a finding, before its name when it has one.
 const char* FindingSentence(FindingKind kind);

@@ -81,17 +81,24 @@ std::string Grouped(uint64_t value) {
     return digits;
 }
 
-uint64_t FileSize(const MapRun* run) {
+// The map file as far as it is known: opened or not, its size, and whether that is over the limit.
+struct MapFile {
+    bool opened;
+    uint64_t size;
+    bool over;
+};
+
+MapFile MapFileOf(const MapRun* run, const PrintOptions& options) {
+    if (!run->map.file) return {false, 0, false};
     DWORD high = 0;
     const DWORD low = GetFileSize(run->map.file, &high);
-    return static_cast<uint64_t>(high) << 32 | low;
+    const uint64_t size = static_cast<uint64_t>(high) << 32 | low;
+    return {true, size, options.limit && size > options.limit->bytes};
 }
-
-bool IsOver(const SizeLimit& limit, uint64_t fileSize) { return fileSize > limit.bytes; }
 
 // "The map file is 812,345 bytes over the 7,336,960 bytes that Trackmania (2020) takes."
 std::string LimitSentence(const SizeLimit& limit, uint64_t fileSize) {
-    const bool over = IsOver(limit, fileSize);
+    const bool over = fileSize > limit.bytes;
     const std::string by = Grouped(over ? fileSize - limit.bytes : limit.bytes - fileSize);
     const std::string what = limit.game ? "the " + Grouped(limit.bytes) + " bytes that " + limit.game + " takes"
                                         : "the limit of " + Grouped(limit.bytes) + " bytes";
@@ -123,12 +130,11 @@ void AppendFilesText(std::string* out, const EmbeddedFiles& files, uint64_t file
 }
 
 // The run as text: its sentences on stderr, the report whole on stdout, and the files when asked for.
-bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& options) {
+bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& options, const MapFile& file) {
     if (run->report.versionWarning) PrintSentence(name, Utf8(kVersionWarningSentence));
-    bool fine = run->failure == MapFailure::kNone;
+    const bool fine = run->failure == MapFailure::kNone;
     if (!fine) PrintSentence(name, Utf8(FailureSentence(run->failure)));
-    const bool over = options.limit && run->map.file && IsOver(*options.limit, FileSize(run));
-    if (over) PrintSentence(name, LimitSentence(*options.limit, FileSize(run)));
+    if (file.over) PrintSentence(name, LimitSentence(*options.limit, file.size));
     if (!fine) return false;
 
     std::string out;
@@ -142,11 +148,11 @@ bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& optio
     if (options.files) {
         EmbeddedFiles files;
         ReadEmbeddedFiles(&run->report, &files);
-        AppendFilesText(&out, files, FileSize(run));
-        if (options.limit && !over) out += LimitSentence(*options.limit, FileSize(run)) + "\n";
+        AppendFilesText(&out, files, file.size);
+        if (options.limit && !file.over) out += LimitSentence(*options.limit, file.size) + "\n";
         PrintFindings(name, files);
     }
-    return Flush(&out, true) && !over;
+    return Flush(&out, true) && !file.over;
 }
 
 void AppendJsonSentence(std::string* out, LPCWSTR sentence) {
@@ -177,7 +183,7 @@ void AppendJsonFiles(std::string* out, const EmbeddedFiles& files) {
 
 // The map's JSON line: its fields in a fixed order, items and size only when the report stands. False when
 // the map got no report, is over the limit, or the line could not be written whole.
-bool PrintJson(const MapName& name, MapRun* run, const PrintOptions& options) {
+bool PrintJson(const MapName& name, const MapRun* run, const PrintOptions& options, const MapFile& file) {
     std::string out = "{\"map\": ";
     AppendJsonString(&out, name.path);
     // A name that is not UTF-8 cannot be given back by its text, where its bad bytes are U+FFFD.
@@ -186,7 +192,7 @@ bool PrintJson(const MapName& name, MapRun* run, const PrintOptions& options) {
         AppendBase64(&out, name.bytes);
         out += '"';
     }
-    if (run->map.file) out += ", \"file_size\": " + std::to_string(FileSize(run));
+    if (file.opened) out += ", \"file_size\": " + std::to_string(file.size);
     MapFailure failure = run->failure;
     if (failure == MapFailure::kNone) {
         out += ", \"items\": [";
@@ -212,12 +218,10 @@ bool PrintJson(const MapName& name, MapRun* run, const PrintOptions& options) {
             AppendJsonFiles(&out, files);
         }
     }
-    bool over = false;
-    if (options.limit && run->map.file) {
-        over = IsOver(*options.limit, FileSize(run));
+    if (options.limit && file.opened) {
         out += ", \"limit\": {\"name\": ";
         out += options.limit->name ? '"' + std::string(options.limit->name) + '"' : "null";
-        out += ", \"bytes\": " + std::to_string(options.limit->bytes) + ", \"over\": " + (over ? "true}" : "false}");
+        out += ", \"bytes\": " + std::to_string(options.limit->bytes) + ", \"over\": " + (file.over ? "true}" : "false}");
     }
     const bool warned = run->report.versionWarning;
     out += ", \"warnings\": [";
@@ -230,11 +234,12 @@ bool PrintJson(const MapName& name, MapRun* run, const PrintOptions& options) {
         AppendJsonSentence(&out, FailureSentence(failure));
         out += ", \"error_code\": \"" + std::string(FailureCode(failure)) + "\"}\n";
     }
-    return Flush(&out, true) && failure == MapFailure::kNone && !over;
+    return Flush(&out, true) && failure == MapFailure::kNone && !file.over;
 }
 
 }  // namespace
 
-bool PrintRun(const MapName& name, MapRun* run, const PrintOptions& options) {
-    return options.json ? PrintJson(name, run, options) : PrintText(name, run, options);
+bool PrintRun(const MapName& name, const MapRun* run, const PrintOptions& options) {
+    const MapFile file = MapFileOf(run, options);
+    return options.json ? PrintJson(name, run, options, file) : PrintText(name, run, options, file);
 }

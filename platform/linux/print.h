@@ -30,4 +30,4 @@ struct PrintOptions {
 
 // Prints the run as the options ask. True when the map got its report and, with a limit, is not over it;
 // false also when stdout failed.
-bool PrintRun(const MapName& name, MapRun* run, const PrintOptions& options);
+bool PrintRun(const MapName& name, const MapRun* run, const PrintOptions& options);
