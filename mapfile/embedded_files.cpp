@@ -2,21 +2,228 @@
 
 #include <zip.h>
 
-#include <unordered_map>
-#include <unordered_set>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
 // Each entry is read through this much at a time, whatever size it declares.
 const size_t kReadPiece = 64 * 1024;
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// The archive's records, as the ZIP format lays them out.
+const uint32_t kLocalSignature = 0x04034B50;     // PK\3\4
+const uint32_t kCentralSignature = 0x02014B50;   // PK\1\2
+const uint32_t kEndSignature = 0x06054B50;       // PK\5\6
+const uint32_t kZip64EndSignature = 0x06064B50;  // PK\6\6
+const uint32_t kZip64LocatorSignature = 0x07064B50;
+const size_t kLocalHeader = 30, kCentralRecord = 46, kEndRecord = 22, kZip64End = 56, kZip64Locator = 20;
+const size_t kMaxComment = 0xFFFF;
+const uint32_t kNoValue32 = 0xFFFFFFFF;  // the value stands in a ZIP64 extra field
+const uint16_t kZip64Extra = 0x0001;
+// libzip looks for its end record in this many bytes at the archive's end: the one it is shown stands alone
+// behind as many zeros, so that it is the only one libzip finds.
+const size_t kEndSearch = kEndRecord + kMaxComment + kZip64Locator;
 
-// A name as the game matches it: ASCII case ignored, backslashes as slashes.
-std::string Folded(const char* bytes, size_t length) {
+uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t Get32(const unsigned char* p) { return static_cast<uint32_t>(Get16(p)) | static_cast<uint32_t>(Get16(p + 2)) << 16; }
+uint64_t Get64(const unsigned char* p) { return Get32(p) | static_cast<uint64_t>(Get32(p + 4)) << 32; }
+void Put16(unsigned char* p, uint32_t value) {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+void Put32(unsigned char* p, uint32_t value) {
+    Put16(p, value);
+    Put16(p + 2, value >> 16);
+}
+
+// Where the end record says the central directory is.
+struct DirectoryBounds {
+    uint64_t offset, length, claimed;  // claimed: the records it says there are
+    bool zip64;
+};
+
+// A record of the central directory, for what libzip does not tell: where the entry's local header is, and
+// the name's very bytes.
+struct CentralRecord {
+    uint64_t localOffset;
+    uint64_t packedSize;
+    uint32_t nameAt;  // in the archive, which is below 4 GiB
+    uint16_t nameLength;
+};
+
+struct CentralDirectory {
+    uint64_t offset;  // of the first record: every entry's data lies before it
+    uint64_t end;     // behind the last record read
+    bool whole;       // every record the end record claims was read, and nothing else is in the directory
+    std::vector<CentralRecord> records;
+};
+
+// The last end record in the archive's tail that its comment fits behind and whose directory lies before it
+// (a ZIP64 end record's, where a locator stands right before it). False when there is none.
+bool FindDirectory(const unsigned char* bytes, size_t size, DirectoryBounds* found) {
+    if (size < kEndRecord) return false;
+    const size_t last = size - kEndRecord;
+    const size_t lowest = last > kMaxComment ? last - kMaxComment : 0;
+    for (size_t at = last + 1; at-- > lowest;) {
+        const unsigned char* end = bytes + at;
+        if (Get32(end) != kEndSignature || Get16(end + 20) > last - at) continue;
+        DirectoryBounds bounds = {Get32(end + 16), Get32(end + 12), Get16(end + 10), false};
+        uint64_t before = at;  // where the directory must end by
+        if (at >= kZip64Locator && Get32(end - kZip64Locator) == kZip64LocatorSignature) {
+            const uint64_t record = Get64(end - kZip64Locator + 8);
+            const uint64_t locator = at - kZip64Locator;
+            if (record > locator || locator - record < kZip64End || Get32(bytes + record) != kZip64EndSignature) continue;
+            bounds = {Get64(bytes + record + 48), Get64(bytes + record + 40), Get64(bytes + record + 32), true};
+            before = record;
+        }
+        if (bounds.offset > before || bounds.length > before - bounds.offset) continue;
+        *found = bounds;
+        return true;
+    }
+    return false;
+}
+
+// The 64-bit values that a record's ZIP64 extra field holds for those of its fields that say 0xFFFFFFFF, in
+// the format's order. False when a field says so and the extra field does not hold its value.
+bool ReadZip64Values(const unsigned char* extra, size_t length, uint64_t* size, uint64_t* packed, uint64_t* offset) {
+    uint64_t* wanted[] = {*size == kNoValue32 ? size : nullptr, *packed == kNoValue32 ? packed : nullptr,
+                          *offset == kNoValue32 ? offset : nullptr};
+    if (!wanted[0] && !wanted[1] && !wanted[2]) return true;
+    for (size_t at = 0; length - at >= 4;) {
+        const size_t fieldLength = Get16(extra + at + 2);
+        if (fieldLength > length - at - 4) return false;
+        if (Get16(extra + at) == kZip64Extra) {
+            const unsigned char* value = extra + at + 4;
+            size_t left = fieldLength;
+            for (uint64_t* field : wanted) {
+                if (!field) continue;
+                if (left < 8) return false;
+                *field = Get64(value);
+                value += 8;
+                left -= 8;
+            }
+            return true;
+        }
+        at += 4 + fieldLength;
+    }
+    return false;
+}
+
+// Reads the records of the directory one after another, as far as they are sound. A count is believed only
+// as far as the directory's bytes can hold its records.
+void ReadDirectory(const unsigned char* bytes, const DirectoryBounds& bounds, CentralDirectory* directory) {
+    directory->offset = bounds.offset;
+    directory->records.reserve(static_cast<size_t>(std::min(bounds.claimed, bounds.length / kCentralRecord)));
+    uint64_t at = bounds.offset, left = bounds.length;
+    while (left >= kCentralRecord && Get32(bytes + at) == kCentralSignature) {
+        const unsigned char* record = bytes + at;
+        const uint16_t nameLength = Get16(record + 28);
+        const size_t extraLength = Get16(record + 30);
+        const uint64_t length = kCentralRecord + nameLength + extraLength + Get16(record + 32);
+        if (length > left) break;
+        uint64_t size = Get32(record + 24), packed = Get32(record + 20), offset = Get32(record + 42);
+        if (!ReadZip64Values(record + kCentralRecord + nameLength, extraLength, &size, &packed, &offset)) break;
+        directory->records.push_back({offset, packed, static_cast<uint32_t>(at + kCentralRecord), nameLength});
+        at += length;
+        left -= length;
+    }
+    directory->end = at;
+    // Writers without ZIP64 keep only the count's low 16 bits, as libzip allows.
+    const uint64_t read = directory->records.size();
+    directory->whole = left == 0 && (read == bounds.claimed || (!bounds.zip64 && read % 0x10000 == bounds.claimed));
+}
+
+// Where an entry's packed bytes stand.
+enum Place : uint8_t { kHeld, kOutside, kOverlapping };
+
+struct Span {
+    uint64_t start, end;  // from its local header to the end of its data
+    uint32_t index;
+};
+
+// Holds each entry's packed bytes to the archive: its local header and data must lie before the central
+// directory, and no two entries' may share a byte, as in a zip bomb whose entries all inflate one kernel.
+std::vector<Place> PlaceEntries(const unsigned char* bytes, const CentralDirectory& directory) {
+    std::vector<Place> places(directory.records.size(), kHeld);
+    std::vector<Span> spans;
+    spans.reserve(directory.records.size());
+    for (uint32_t i = 0; i < directory.records.size(); ++i) {
+        const CentralRecord& record = directory.records[i];
+        const uint64_t room = record.localOffset <= directory.offset ? directory.offset - record.localOffset : 0;
+        if (room < kLocalHeader || Get32(bytes + record.localOffset) != kLocalSignature) {
+            places[i] = kOutside;
+            continue;
+        }
+        const unsigned char* local = bytes + record.localOffset;
+        const uint64_t header = kLocalHeader + Get16(local + 26) + Get16(local + 28);
+        if (header > room || record.packedSize > room - header) {
+            places[i] = kOutside;
+            continue;
+        }
+        spans.push_back({record.localOffset, record.localOffset + header + record.packedSize, i});
+    }
+    // Sorted by start, the entries that overlap come in runs, each starting before the furthest end so far:
+    // every entry of a run of two or more overlaps another.
+    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.start < b.start; });
+    for (size_t first = 0, next = 0; first < spans.size(); first = next) {
+        uint64_t furthest = spans[first].end;
+        for (next = first + 1; next < spans.size() && spans[next].start < furthest; ++next) {
+            furthest = std::max(furthest, spans[next].end);
+        }
+        for (size_t i = first; next - first > 1 && i < next; ++i) places[spans[i].index] = kOverlapping;
+    }
+    return places;
+}
+
+// A source for libzip of the archive up to the end of the directory records read, then only the end record
+// of those: libzip then reads the very records read here, however many the archive's own end record claims,
+// and no other end record that a stranger's archive may hold.
+struct DirectorySource {
+    static const unsigned char kZeros[kEndSearch];
+    unsigned char end[kEndRecord];
+    zip_buffer_fragment_t fragments[3];
+};
+const unsigned char DirectorySource::kZeros[kEndSearch] = {};
+
+zip_t* OpenDirectory(const unsigned char* bytes, const CentralDirectory& directory, DirectorySource* source) {
+    // The archive is below 4 GiB; libzip takes a count's low 16 bits as writers without ZIP64 leave them.
+    const uint64_t count = directory.records.size();
+    memset(source->end, 0, sizeof source->end);
+    Put32(source->end, kEndSignature);
+    Put16(source->end + 8, static_cast<uint32_t>(count & 0xFFFF));
+    Put16(source->end + 10, static_cast<uint32_t>(count & 0xFFFF));
+    Put32(source->end + 12, static_cast<uint32_t>(directory.end - directory.offset));
+    Put32(source->end + 16, static_cast<uint32_t>(directory.offset));
+    source->fragments[0] = {const_cast<unsigned char*>(bytes), directory.end};
+    source->fragments[1] = {const_cast<unsigned char*>(DirectorySource::kZeros), sizeof DirectorySource::kZeros};
+    source->fragments[2] = {source->end, sizeof source->end};
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* zipSource = zip_source_buffer_fragment_create(source->fragments, 3, 0, &error);
+    zip_t* archive = zipSource ? zip_open_from_source(zipSource, ZIP_RDONLY, &error) : nullptr;
+    zip_error_fini(&error);
+    if (!archive && zipSource) zip_source_free(zipSource);
+    return archive;
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// A character of a name as the game compares names: ASCII case ignored, backslashes as slashes. Folding a
+// folded name changes nothing, so a key folded already compares as it is.
+unsigned char Folded(char c) { return static_cast<unsigned char>(c == '\\' ? '/' : AsciiLower(c)); }
+
+std::string FoldedName(const char* bytes, size_t length) {
     std::string folded(bytes, length);
-    for (char& c : folded) c = c == '\\' ? '/' : AsciiLower(c);
+    for (char& c : folded) c = static_cast<char>(Folded(c));
     return folded;
+}
+
+// <0, 0 or >0 as `a` sorts before, with or after `b`, names as the game compares them.
+int CompareFolded(const std::string& a, const std::string& b) {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        if (Folded(a[i]) != Folded(b[i])) return Folded(a[i]) < Folded(b[i]) ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 bool IsLocalPath(const std::string& name) {
@@ -24,94 +231,268 @@ bool IsLocalPath(const std::string& name) {
     return first == '/' || first == '\\' || (first >= 'a' && first <= 'z' && name.size() > 1 && name[1] == ':');
 }
 
-// Reads the entry whole; false when libzip cannot, or finds its data, size or CRC wrong (the last at the close).
-bool EntryReads(zip_t* archive, zip_uint64_t index) {
-    zip_file_t* file = zip_fopen_index(archive, index, 0);
-    if (!file) return false;
-    static char piece[kReadPiece];
-    zip_int64_t got = 0;
-    while ((got = zip_fread(file, piece, sizeof piece)) > 0) {
-    }
-    const bool closed = zip_fclose(file) == 0;
-    return got == 0 && closed;
-}
-
-bool ReadEntries(zip_t* archive, EmbeddedFiles* files) {
-    std::unordered_map<std::string, unsigned> seen;
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t index = 0; index < count; ++index) {
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        const zip_uint64_t at = static_cast<zip_uint64_t>(index);
-        if (zip_stat_index(archive, at, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME)) {
-            files->findings.push_back({FindingKind::kDamagedArchive, ""});
+// A segment that leads out of its folder: `..`, and what Windows takes for it (dots and blanks at a segment's
+// end are dropped there).
+bool LeadsOut(const char* segment, size_t length) {
+    size_t dots = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (segment[i] == '.') {
+            ++dots;
+        } else if (segment[i] != ' ') {
             return false;
         }
-        const EmbeddedFile file = {stat.name, stat.size, stat.comp_size};
-        files->files.push_back(file);
-        files->packedTotal += file.packedSize;
-        if (IsLocalPath(file.name)) files->findings.push_back({FindingKind::kLocalPath, file.name});
-        if (++seen[file.name] == 2) files->findings.push_back({FindingKind::kDuplicate, file.name});
-        if (!EntryReads(archive, at)) files->findings.push_back({FindingKind::kDamagedFile, file.name});
     }
+    return dots >= 2;
+}
+
+// Whether a name could unpack outside its folder or hide what it is: a segment that leads out, a control
+// (a zero byte too) or DEL; in UTF-8 text also a C1 control, a bidirectional embedding, override or isolate,
+// U+2028 or U+2029. Those are what each front door shows as U+FFFD.
+bool IsUnsafeName(const char* name, size_t length, bool utf8) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(name);
+    for (size_t start = 0, i = 0; i <= length; ++i) {
+        if (i < length && s[i] != '/' && s[i] != '\\') {
+            if (s[i] < 0x20 || s[i] == 0x7F) return true;
+            const size_t left = length - i;
+            if (utf8 && left >= 2 && s[i] == 0xC2 && s[i + 1] >= 0x80 && s[i + 1] <= 0x9F) return true;
+            if (utf8 && left >= 3 && s[i] == 0xE2 &&
+                ((s[i + 1] == 0x80 && s[i + 2] >= 0xA8 && s[i + 2] <= 0xAE) ||
+                 (s[i + 1] == 0x81 && s[i + 2] >= 0xA6 && s[i + 2] <= 0xA9))) {
+                return true;
+            }
+            continue;
+        }
+        if (LeadsOut(name + start, i - start)) return true;
+        start = i + 1;
+    }
+    return false;
+}
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+// libzip's name for the entry, with each control byte of the name's own bytes back in its place: libzip
+// turns a zero byte into a blank, and decoding CP437 a control into a picture (ESC into an arrow), either of
+// which would show a name that the archive does not hold.
+std::string NameOf(zip_t* archive, zip_uint64_t index, const char* decoded, const char* raw, size_t rawLength) {
+    if (std::none_of(raw, raw + rawLength, IsControl)) return decoded;
+    const char* blanked = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
+    if (!blanked || strlen(blanked) != rawLength) return decoded;  // libzip took it from elsewhere (a UTF-8 field)
+    for (size_t i = 0; i < rawLength; ++i) {
+        if (blanked[i] != (raw[i] == 0 ? ' ' : raw[i])) return decoded;
+    }
+    if (strcmp(decoded, blanked) == 0) return std::string(raw, rawLength);
+    // Decoded from CP437, a character a byte.
+    std::string name;
+    for (size_t at = 0, character = 0; decoded[at] != 0 && character < rawLength; ++character) {
+        const size_t start = at;
+        do {
+            ++at;
+        } while ((static_cast<unsigned char>(decoded[at]) & 0xC0) == 0x80);
+        if (IsControl(raw[character])) {
+            name += raw[character];
+        } else {
+            name.append(decoded + start, at - start);
+        }
+    }
+    return name;
+}
+
+// Reports reading progress in packed bytes, at most a thousand times a run.
+struct Progress {
+    const ReadProgress* to;
+    uint64_t total, done;
+    unsigned shown;  // in thousandths
+};
+
+void Advance(Progress* progress, uint64_t done) {
+    if (!progress->to || progress->total == 0) return;
+    progress->done = done;
+    const unsigned now = static_cast<unsigned>(static_cast<double>(done) * 1000 / static_cast<double>(progress->total));
+    if (now == progress->shown) return;
+    progress->shown = now;
+    progress->to->report(progress->to->context, done, progress->total);
+}
+
+// Reads the entry whole, no further than the size it declares: one byte more tells a stream that runs on.
+// What is wrong with it, or kMissing for nothing.
+FindingKind ReadEntry(zip_t* archive, zip_uint64_t index, uint64_t declared, uint64_t packed, Progress* progress) {
+    zip_file_t* file = zip_fopen_index(archive, index, 0);
+    if (!file) return FindingKind::kDamagedFile;
+    static char piece[kReadPiece];
+    const uint64_t before = progress->done;
+    uint64_t total = 0;
+    zip_int64_t got = 0;
+    while (total <= declared) {
+        const uint64_t left = declared - total;
+        got = zip_fread(file, piece, left < sizeof piece ? left + 1 : sizeof piece);
+        if (got <= 0) break;
+        total += static_cast<uint64_t>(got);
+        // The share of its packed bytes that the part inflated so far stands for.
+        const double share = total >= declared ? 1.0 : static_cast<double>(total) / static_cast<double>(declared);
+        Advance(progress, before + static_cast<uint64_t>(static_cast<double>(packed) * share));
+    }
+    const bool closed = zip_fclose(file) == 0;
+    Advance(progress, before + packed);
+    if (total > declared) return FindingKind::kWrongSize;
+    if (got < 0 || !closed) return FindingKind::kDamagedFile;
+    return total == declared ? FindingKind::kMissing : FindingKind::kWrongSize;
+}
+
+// For each entry whose name repeats an earlier one's, as the game compares names, that earlier entry: one
+// finding a name, at its second entry. `byName` is the entries sorted by name, ties in the archive's order.
+std::vector<std::pair<uint32_t, uint32_t>> Repeats(const std::vector<EmbeddedFile>& files,
+                                                   const std::vector<uint32_t>& byName) {
+    std::vector<std::pair<uint32_t, uint32_t>> repeats;
+    for (size_t i = 1, first = 0; i < byName.size(); ++i) {
+        if (CompareFolded(files[byName[first]].name, files[byName[i]].name) != 0) {
+            first = i;
+        } else if (i == first + 1) {
+            repeats.push_back({byName[i], byName[first]});
+        }
+    }
+    std::sort(repeats.begin(), repeats.end());
+    return repeats;
+}
+
+// What keeps an entry from being read, or kMissing when it is read: only stored and deflated entries are
+// inflated, and only from packed bytes of their own.
+FindingKind Unread(const zip_stat_t& stat, Place place) {
+    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return FindingKind::kPackedOtherwise;
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) return FindingKind::kEncrypted;
+    if (place == kOutside) return FindingKind::kOutsideArchive;
+    if (place == kOverlapping) return FindingKind::kOverlapping;
+    return FindingKind::kMissing;
+}
+
+// ReadArchive, giving also the files' order by name as the game compares names.
+bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files, const ReadProgress* to,
+                        std::vector<uint32_t>* byName) {
+    if (size == 0) return true;
+    DirectoryBounds bounds;
+    CentralDirectory directory = {};
+    const bool found = size <= UINT32_MAX && FindDirectory(bytes, size, &bounds);
+    if (found) ReadDirectory(bytes, bounds, &directory);
+    DirectorySource source;
+    zip_t* archive = found ? OpenDirectory(bytes, directory, &source) : nullptr;
+    // libzip lists what was read here, or the two do not agree on where each entry's data is; and a directory
+    // that is not whole holds at least a record, or nothing of it can be read.
+    const size_t count = directory.records.size();
+    bool agree = archive && zip_get_num_entries(archive, 0) == static_cast<zip_int64_t>(count) &&
+                 (directory.whole || count > 0);
+    zip_stat_t stat;
+    for (size_t i = 0; agree && i < count; ++i) {
+        zip_stat_init(&stat);
+        agree = zip_stat_index(archive, i, 0, &stat) == 0 && (stat.valid & ZIP_STAT_NAME) &&
+                (stat.valid & ZIP_STAT_COMP_SIZE) && stat.comp_size == directory.records[i].packedSize;
+        if (!agree) break;
+        const CentralRecord& record = directory.records[i];
+        files->files.push_back({NameOf(archive, i, stat.name, reinterpret_cast<const char*>(bytes) + record.nameAt,
+                                       record.nameLength), stat.size, stat.comp_size});
+    }
+    if (!agree) {
+        if (archive) zip_discard(archive);
+        files->files.clear();
+        files->findings.push_back({FindingKind::kDamagedArchive, ""});
+        return false;
+    }
+    if (!directory.whole) files->findings.push_back({FindingKind::kPartialArchive, ""});
+
+    const std::vector<Place> places = PlaceEntries(bytes, directory);
+    Progress progress = {to, 0, 0, 0};
+    for (size_t i = 0; i < count; ++i) {
+        if (places[i] == kHeld) files->packedTotal += files->files[i].packedSize;
+        zip_stat_index(archive, i, 0, &stat);
+        if (Unread(stat, places[i]) == FindingKind::kMissing) progress.total += stat.comp_size;
+    }
+    byName->resize(count);
+    for (uint32_t i = 0; i < count; ++i) (*byName)[i] = i;
+    std::stable_sort(byName->begin(), byName->end(), [files](uint32_t a, uint32_t b) {
+        return CompareFolded(files->files[a].name, files->files[b].name) < 0;
+    });
+    const std::vector<std::pair<uint32_t, uint32_t>> repeats = Repeats(files->files, *byName);
+
+    auto repeat = repeats.begin();
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string& name = files->files[i].name;
+        const CentralRecord& record = directory.records[i];
+        if (IsLocalPath(name)) files->findings.push_back({FindingKind::kLocalPath, name});
+        if (IsUnsafeName(name.data(), name.size(), true) ||
+            IsUnsafeName(reinterpret_cast<const char*>(bytes) + record.nameAt, record.nameLength, false)) {
+            files->findings.push_back({FindingKind::kUnsafePath, name});
+        }
+        if (repeat != repeats.end() && repeat->first == i) {
+            files->findings.push_back({FindingKind::kDuplicate, files->files[repeat->second].name});
+            ++repeat;
+        }
+        zip_stat_index(archive, i, 0, &stat);
+        FindingKind wrong = Unread(stat, places[i]);
+        if (wrong == FindingKind::kMissing) wrong = ReadEntry(archive, i, stat.size, stat.comp_size, &progress);
+        if (wrong != FindingKind::kMissing) files->findings.push_back({wrong, name});
+    }
+    zip_discard(archive);
     return true;
 }
 
-// Whether the game finds the file of a listed item among the entries' folded names.
-bool HasFile(const std::unordered_set<std::string>& names, const std::string& item) {
+// Whether the game finds the file `key` (folded) among the files, sorted by their folded names.
+bool HasFile(const EmbeddedFiles& files, const std::vector<uint32_t>& byName, const std::string& key) {
+    const auto at = std::lower_bound(byName.begin(), byName.end(), key, [&files](uint32_t index, const std::string& k) {
+        return CompareFolded(files.files[index].name, k) < 0;
+    });
+    return at != byName.end() && CompareFolded(files.files[*at].name, key) == 0;
+}
+
+// Whether the game finds the file of a listed item (folded).
+bool HasItemFile(const EmbeddedFiles& files, const std::vector<uint32_t>& byName, const std::string& item) {
     static const char kClub[] = "club:";
-    if (item.compare(0, sizeof kClub - 1, kClub) == 0) return names.count("clubitems/" + item.substr(sizeof kClub - 1)) > 0;
-    return names.count("items/" + item) > 0 || names.count("blocks/" + item) > 0;
+    if (item.compare(0, sizeof kClub - 1, kClub) == 0) return HasFile(files, byName, "clubitems/" + item.substr(sizeof kClub - 1));
+    return HasFile(files, byName, "items/" + item) || HasFile(files, byName, "blocks/" + item);
 }
 
 }  // namespace
 
-bool ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files) {
-    if (size == 0) return true;
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes, size, 0, &error);
-    zip_t* archive = source ? zip_open_from_source(source, ZIP_RDONLY, &error) : nullptr;
-    zip_error_fini(&error);
-    if (!archive) {
-        if (source) zip_source_free(source);
-        files->findings.push_back({FindingKind::kDamagedArchive, ""});
-        return false;
-    }
-    const bool read = ReadEntries(archive, files);
-    zip_discard(archive);
-    return read;
+bool ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files, const ReadProgress* progress) {
+    std::vector<uint32_t> byName;
+    return ReadOrderedArchive(bytes, size, files, progress, &byName);
 }
 
-void ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files) {
+bool ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files, const ReadProgress* progress) {
     *files = EmbeddedFiles{};
     const size_t left = static_cast<size_t>(report->embedded.end - report->embedded.position);
     if (report->embeddedSize > left) {
         files->findings.push_back({FindingKind::kCutShort, ""});
-        return;
+        return false;
     }
-    if (!ReadArchive(report->embedded.position, report->embeddedSize, files)) return;
+    std::vector<uint32_t> byName;
+    if (!ReadOrderedArchive(report->embedded.position, report->embeddedSize, files, progress, &byName)) return false;
 
-    std::unordered_set<std::string> names;
-    for (const EmbeddedFile& file : files->files) names.insert(Folded(file.name.data(), file.name.size()));
-    std::unordered_set<std::string> reported;
+    std::vector<std::string> reported;
     ItemWalk walk;
     BeginItemWalk(report, &walk);
     ReportItem item;
     while (ReadReportItem(&walk, &item)) {
-        const std::string folded = Folded(item.identifier.bytes, item.identifier.length);
-        if (folded.empty() || HasFile(names, folded) || !reported.insert(folded).second) continue;
+        const std::string folded = FoldedName(item.identifier.bytes, item.identifier.length);
+        if (folded.empty() || HasItemFile(*files, byName, folded)) continue;
+        if (std::find(reported.begin(), reported.end(), folded) != reported.end()) continue;
+        reported.push_back(folded);
         files->findings.push_back({FindingKind::kMissing, std::string(item.identifier.bytes, item.identifier.length)});
     }
+    return true;
 }
 
 const char* FindingSentence(FindingKind kind) {
     switch (kind) {
         case FindingKind::kMissing: return "Listed item without its file among the embedded files";
         case FindingKind::kLocalPath: return "Embedded file named from the maker's own folders";
+        case FindingKind::kUnsafePath: return "Embedded file whose name could unpack outside its folder or hide what it is";
         case FindingKind::kDuplicate: return "Embedded files that share a name";
+        case FindingKind::kPackedOtherwise: return "Embedded file neither stored nor deflated, so not checked";
+        case FindingKind::kEncrypted: return "Embedded file encrypted, so not checked";
         case FindingKind::kDamagedFile: return "Embedded file damaged";
+        case FindingKind::kWrongSize: return "Embedded file damaged: it is not the size it declares";
+        case FindingKind::kOverlapping: return "Embedded file damaged: its packed data overlaps another file's";
+        case FindingKind::kOutsideArchive: return "Embedded file damaged: its packed data lies outside the archive";
         case FindingKind::kDamagedArchive: return "Embedded files damaged: their archive cannot be read";
+        case FindingKind::kPartialArchive: return "Embedded files damaged: their archive's directory can be read only in part";
         case FindingKind::kCutShort: return "Embedded files damaged: their archive is cut short";
     }
     return "";
@@ -121,9 +502,16 @@ const char* FindingCode(FindingKind kind) {
     switch (kind) {
         case FindingKind::kMissing: return "missing";
         case FindingKind::kLocalPath: return "local_path";
+        case FindingKind::kUnsafePath: return "unsafe_path";
         case FindingKind::kDuplicate: return "duplicate";
+        case FindingKind::kPackedOtherwise:
+        case FindingKind::kEncrypted: return "unsupported_method";
         case FindingKind::kDamagedFile:
+        case FindingKind::kWrongSize:
+        case FindingKind::kOverlapping:
+        case FindingKind::kOutsideArchive:
         case FindingKind::kDamagedArchive:
+        case FindingKind::kPartialArchive:
         case FindingKind::kCutShort: break;
     }
     return "damaged";

@@ -124,6 +124,19 @@ class CliTest : public ::testing::Test {
         return name;
     }
 
+    // What jq writes for the command's JSON lines, given its options and filter (quoted for the shell);
+    // empty when it cannot read every line.
+    static std::string Jq(const std::string& options, const std::string& json) {
+        const std::string file = dir + "/.json";
+        if (!WriteFile(file, Bytes(json.begin(), json.end()))) return "";
+        FILE* jq = popen(("jq " + options + " '" + file + "'").c_str(), "r");
+        if (!jq) return "";
+        std::string out;
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, jq)) > 0;) out.append(buffer, n);
+        return pclose(jq) == 0 ? out : "";
+    }
+
     static inline std::string dir, binary;
 };
 
@@ -386,7 +399,6 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
     for (size_t i = 0; i < cases.size(); ++i) args.push_back(WriteMap("json-" + std::to_string(i), cases[i].map));
     const Output json = Run(args);
     EXPECT_EQ(json.err, "");
-    ASSERT_TRUE(WriteFile(dir + "/.json", Bytes(json.out.begin(), json.out.end())));
     // Each line as its boxes, each behind a RS: the warnings, then the error or the report; a sentence's code
     // behind a US, the size behind a GS, and a FS at the end.
     const char* boxes = R"jq(.map, " ", (.file_size | tostring),
@@ -396,13 +408,8 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
              (.items[] | "\r\n" + .id + if .author == "" then "" else " (" + .author + ")" end),
              if .embedded_size > 0 then "\r\nSize of embedded files: \u001d\(.embedded_size)" else empty end
         end, "\u001c")jq";
-    const std::string command = "jq -j '" + std::string(boxes) + "' '" + dir + "/.json'";
-    FILE* jq = popen(command.c_str(), "r");
-    ASSERT_NE(jq, nullptr);
-    std::string lines;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, jq)) > 0;) lines.append(buffer, n);
-    ASSERT_EQ(pclose(jq), 0) << "jq could not read every line";
+    const std::string lines = Jq("-j '" + std::string(boxes) + "'", json.out);
+    ASSERT_NE(lines, "") << "jq could not read every line";
 
     std::istringstream read(lines);
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -426,6 +433,32 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
         }
         for (const Message& m : c.messages) expected.push_back({m.information, OneReplacementARun(m.text)});
         EXPECT_EQ(shown, expected) << c.name;
+    }
+}
+
+// Each archive case as a map's embedded files, with --files and with --json --files: the report, then the
+// files or a line saying they cannot be listed; each finding on stderr, its name kept on its line; in JSON
+// each file's name whole, `files` null where they are not known, and each finding's code and name. The zip
+// bombs among them are answered without their kernels inflated.
+TEST_F(CliTest, EveryArchiveCaseInAMap) {
+    for (const ArchiveCase& c : ArchiveCases()) {
+        const RunCase map = ArchiveMap(c);
+        const std::string path = WriteMap("archive.Map.Gbx", map.map);
+        std::string said, listed = c.listed ? "false\n" : "true\n", found;
+        for (const std::string& name : c.names) listed += name + "\n";
+        for (const auto& [sentence, name] : c.findings) {
+            said += "tallyglass: archive.Map.Gbx: " + sentence + (name.empty() ? "." : ": " + LineSafe(name)) + "\n";
+            found += std::string(FindingCodeOf(sentence)) + " " + name + "\n";
+        }
+        const Output text = Run({"--files", path});
+        EXPECT_EQ(text.err, said) << c.name;
+        EXPECT_EQ(text.status, 0) << c.name;
+        EXPECT_EQ(text.out.rfind(Lines(map.messages[0].text), 0), 0u) << c.name << ": " << text.out;
+        EXPECT_EQ(text.out.find("\nThe embedded files cannot be listed.\n") != std::string::npos, !c.listed) << c.name;
+        const Output json = Run({"--json", "--files", path});
+        EXPECT_EQ(json.status, 0) << c.name;
+        const char* filter = "-r '(.files == null), (.files // [] | .[].name), \"--\", (.findings[] | .kind + \" \" + (.name // \"\"))'";
+        EXPECT_EQ(Jq(filter, json.out), listed + "--\n" + found) << c.name;
     }
 }
 

@@ -1,9 +1,10 @@
 // Writes the map of every run case to DIR/<case>.Map.Gbx, or with "bodies" the decompressed body of every case
 // whose map has one to DIR/<case>.body: seeds for the fuzzers and maps for checking the real binary. With
 // "messages" it writes the maps of the run table, a folder named like a map, a tiny map that declares a huge
-// body, a map whose embedded files have findings, and DIR/messages.json, the boxes each must show in the page's test: reports whole, each name on its
-// line. With "sample" it writes the project's sample map to FILE.
-// With "archives" it writes embedded files' archives of each kind to DIR/<n>.zip, seeds for the archive's fuzzer.
+// body, a map whose embedded files have findings, a map for each archive case, and DIR/messages.json, the
+// boxes each must show in the page's test: reports whole, each name on its line. With "sample" it writes the
+// project's sample map to FILE. With "archives" it writes each archive case to DIR/<n>.zip, seeds for the
+// archive's fuzzer.
 // Usage: write_case_maps DIR [bodies|messages|archives] | write_case_maps FILE sample
 #include <cctype>
 #include <cstdio>
@@ -41,14 +42,11 @@ RunCase HugeDeclaredBody() {
     return {"tiny map declaring a huge body", BuildMap(layout), {Warning(kDecompressError)}, 3};
 }
 
-// Deflated, stored and ZIP64 entries; names without the UTF-8 flag; names from a drive, shared names.
+// Every archive case: deflated, stored and ZIP64 entries, names of every kind, damage, and archives that
+// lie; and a bomb small enough for the fuzzer, which keeps its inputs to 4 kB.
 bool WriteArchives(const std::string& dir) {
-    const std::string text(3000, 'g');
-    const std::vector<Bytes> archives = {
-        BuildArchive({{"Items/A/B.Item.Gbx", text}, {"Items/A/B.Mesh.gbx", "mesh", true}, {"Items/C.Gbx", text, false, true}}),
-        BuildArchive({{"Items/Caf\xC3\xA9.Item.Gbx", "u"}, {"Items/\x82t\x82.Item.Gbx", "c"}}, false),
-        BuildArchive({{"E:/Items/A.Item.Gbx", "a"}, {"Items/A.Item.Gbx", "1"}, {"Items/A.Item.Gbx", "2"}}),
-    };
+    std::vector<Bytes> archives = {OverlappingBomb(8, 4096)};
+    for (const ArchiveCase& c : ArchiveCases()) archives.push_back(c.archive);
     bool written = true;
     for (size_t i = 0; i < archives.size(); ++i) written = written && WriteFile(dir + "/" + std::to_string(i) + ".zip", archives[i]);
     return written;
@@ -108,6 +106,7 @@ int main(int argc, char** argv) {
         if (strcmp(mode, "messages") == 0) {
             cases.push_back(HugeDeclaredBody());
             cases.push_back(EmbeddedFindingsCase());
+            for (const ArchiveCase& archive : ArchiveCases()) cases.push_back(ArchiveMap(archive));
             const std::string folder = "folder.Map.Gbx";
             const std::string json = MessagesJson(cases, folder);
             std::error_code error;

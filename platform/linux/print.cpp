@@ -112,8 +112,12 @@ void PrintFindings(const MapName& name, const EmbeddedFiles& files) {
 }
 
 // The embedded files under the report, largest packed first, then their packed total and its share of the
-// map file.
-void AppendFilesText(std::string* out, const EmbeddedFiles& files, uint64_t fileSize) {
+// map file; or a line that says they cannot be listed, or that there are none.
+void AppendFilesText(std::string* out, const EmbeddedFiles& files, bool known, uint64_t fileSize) {
+    if (!known || files.files.empty()) {
+        *out += known ? "No embedded files.\n" : "The embedded files cannot be listed.\n";
+        return;
+    }
     std::vector<const EmbeddedFile*> order;
     for (const EmbeddedFile& file : files.files) order.push_back(&file);
     std::stable_sort(order.begin(), order.end(),
@@ -125,6 +129,7 @@ void AppendFilesText(std::string* out, const EmbeddedFiles& files, uint64_t file
                 std::string(size.size() < 11 ? 11 - size.size() : 0, ' ') + size + "  " + LineUtf8(file->name) + "\n";
         Flush(out, false);
     }
+    // The total is at most the archive's size, below 4 GiB, so this cannot wrap.
     const uint64_t share = fileSize > 0 ? (files.packedTotal * 200 / fileSize + 1) / 2 : 0;
     *out += "Packed: " + SizeText(files.packedTotal) + " in all, " + std::to_string(share) + " % of the map file\n";
 }
@@ -147,8 +152,8 @@ bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& optio
     out += '\n';
     if (options.files) {
         EmbeddedFiles files;
-        ReadEmbeddedFiles(&run->report, &files);
-        AppendFilesText(&out, files, file.size);
+        const bool known = ReadEmbeddedFiles(&run->report, &files);
+        AppendFilesText(&out, files, known, file.size);
         if (options.limit && !file.over) out += LimitSentence(*options.limit, file.size) + "\n";
         PrintFindings(name, files);
     }
@@ -159,15 +164,16 @@ void AppendJsonSentence(std::string* out, LPCWSTR sentence) {
     AppendJsonString(out, sentence, std::char_traits<char16_t>::length(sentence));
 }
 
-void AppendJsonFiles(std::string* out, const EmbeddedFiles& files) {
-    *out += ", \"files\": [";
+// The files, null when they cannot be listed, and the findings.
+void AppendJsonFiles(std::string* out, const EmbeddedFiles& files, bool known) {
+    *out += known ? ", \"files\": [" : ", \"files\": null";
     for (const EmbeddedFile& file : files.files) {
         *out += &file == &files.files[0] ? "{\"name\": " : ", {\"name\": ";
         AppendJsonUtf8(out, file.name.data(), file.name.size());
         *out += ", \"size\": " + std::to_string(file.size) + ", \"packed_size\": " + std::to_string(file.packedSize) + "}";
         Flush(out, false);
     }
-    *out += "], \"findings\": [";
+    *out += known ? "], \"findings\": [" : ", \"findings\": [";
     for (const Finding& finding : files.findings) {
         *out += &finding == &files.findings[0] ? "{\"kind\": \"" : ", {\"kind\": \"";
         *out += std::string(FindingCode(finding.kind)) + "\", \"name\": ";
@@ -214,8 +220,8 @@ bool PrintJson(const MapName& name, const MapRun* run, const PrintOptions& optio
         out += "], \"embedded_size\": " + std::to_string(run->report.embeddedSize);
         if (options.files) {
             EmbeddedFiles files;
-            ReadEmbeddedFiles(&run->report, &files);
-            AppendJsonFiles(&out, files);
+            const bool known = ReadEmbeddedFiles(&run->report, &files);
+            AppendJsonFiles(&out, files, known);
         }
     }
     if (options.limit && file.opened) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "items_report.h"
+
 namespace {
 
 // A source that does not tell its size, for which libzip writes a ZIP64 local header.
@@ -81,11 +83,308 @@ Bytes BuildArchive(const std::vector<ArchiveEntry>& entries, bool utf8Flag) {
     return bytes;
 }
 
+namespace {
+
+void Put16(Bytes& out, uint32_t value) {
+    out.push_back(static_cast<uint8_t>(value));
+    out.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+void Put64(Bytes& out, uint64_t value) {
+    PutU32(out, static_cast<uint32_t>(value));
+    PutU32(out, static_cast<uint32_t>(value >> 32));
+}
+
+uint32_t Field32(uint64_t value, bool zip64) { return zip64 ? 0xFFFFFFFFu : static_cast<uint32_t>(value); }
+
+// A local header or central record, up to its name: the fields both have.
+void PutHeader(Bytes& out, const RawEntry& entry, uint64_t packedSize) {
+    Put16(out, entry.zip64 ? 45 : 20);  // version needed
+    Put16(out, entry.flags);
+    Put16(out, entry.method);
+    PutU32(out, 0);  // time and date
+    PutU32(out, entry.crc);
+    PutU32(out, Field32(packedSize, entry.zip64));
+    PutU32(out, Field32(entry.size, entry.zip64));
+    Put16(out, static_cast<uint32_t>(entry.name.size()));
+}
+
+}  // namespace
+
+Bytes WriteArchive(const RawArchive& archive) {
+    Bytes out;
+    std::vector<uint64_t> local(archive.entries.size());
+    for (size_t i = 0; i < archive.entries.size(); ++i) {
+        const RawEntry& entry = archive.entries[i];
+        if (entry.localOf >= 0) continue;
+        local[i] = out.size();
+        PutU32(out, 0x04034B50);
+        PutHeader(out, entry, entry.packedSize.value_or(entry.packed.size()));
+        Put16(out, entry.zip64 ? 20 : 0);
+        PutBytes(out, entry.name);
+        if (entry.zip64) {
+            Put16(out, 1);
+            Put16(out, 16);
+            Put64(out, entry.size);
+            Put64(out, entry.packedSize.value_or(entry.packed.size()));
+        }
+        out.insert(out.end(), entry.packed.begin(), entry.packed.end());
+    }
+    const uint64_t directory = out.size();
+    for (size_t i = 0; i < archive.entries.size(); ++i) {
+        const RawEntry& entry = archive.entries[i];
+        const uint64_t packedSize = entry.packedSize.value_or(entry.packed.size());
+        const uint64_t offset = entry.localOf >= 0 ? local[static_cast<size_t>(entry.localOf)] : local[i];
+        PutU32(out, 0x02014B50);
+        Put16(out, 45);  // version made by
+        PutHeader(out, entry, packedSize);
+        Put16(out, entry.zip64 ? 28 : 0);
+        for (int zero = 0; zero < 3; ++zero) Put16(out, 0);  // comment length, disk, internal attributes
+        PutU32(out, 0);                                      // external attributes
+        PutU32(out, Field32(offset, entry.zip64));
+        PutBytes(out, entry.name);
+        if (entry.zip64) {
+            Put16(out, 1);
+            Put16(out, 24);
+            Put64(out, entry.size);
+            Put64(out, packedSize);
+            Put64(out, offset);
+        }
+    }
+    const uint64_t directorySize = out.size() - directory;
+    const uint64_t count = archive.count.value_or(archive.entries.size());
+    const uint64_t at = archive.directoryAt.value_or(directory);
+    if (archive.zip64End) {
+        const uint64_t record = out.size();
+        PutU32(out, 0x06064B50);
+        Put64(out, 44);
+        Put16(out, 45);
+        Put16(out, 45);
+        Put64(out, 0);  // disks
+        Put64(out, count);
+        Put64(out, count);
+        Put64(out, directorySize);
+        Put64(out, at);
+        PutU32(out, 0x07064B50);
+        PutU32(out, 0);
+        Put64(out, record);
+        PutU32(out, 1);
+    }
+    PutU32(out, 0x06054B50);
+    PutU32(out, 0);  // disks
+    Put16(out, archive.zip64End ? 0xFFFF : static_cast<uint32_t>(count));
+    Put16(out, archive.zip64End ? 0xFFFF : static_cast<uint32_t>(count));
+    PutU32(out, Field32(directorySize, archive.zip64End));
+    PutU32(out, Field32(at, archive.zip64End));
+    Put16(out, 0);
+    return out;
+}
+
+RawEntry PackedEntry(const std::string& name, const std::string& content, bool stored) {
+    const Bytes zip = BuildArchive({{"x", content, stored}});
+    const size_t data = 30 + 1 + (zip[28] | zip[29] << 8);
+    const size_t packedSize = WordAt(zip, 18);
+    RawEntry entry;
+    entry.name = name;
+    entry.packed.assign(zip.begin() + static_cast<long>(data), zip.begin() + static_cast<long>(data + packedSize));
+    entry.method = stored ? 0 : 8;
+    entry.crc = WordAt(zip, 14);
+    entry.size = content.size();
+    return entry;
+}
+
+Bytes OverlappingBomb(unsigned entries, size_t zeros) {
+    RawArchive archive;
+    const RawEntry kernel = PackedEntry("", std::string(zeros, '\0'));
+    archive.entries.resize(entries);
+    for (unsigned i = 0; i < entries; ++i) archive.entries[i].name = "Items/Bomb/" + std::to_string(i) + ".Item.Gbx";
+    // Backwards: each entry's packed size runs from its data to the kernel's end, and it inflates to the
+    // local headers it quotes and the zeros.
+    uint64_t behind = 0, quoted = 0;
+    for (unsigned i = entries; i-- > 0;) {
+        RawEntry& entry = archive.entries[i];
+        if (i + 1 == entries) {
+            entry.packed = kernel.packed;
+        } else {
+            const uint32_t header = static_cast<uint32_t>(30 + archive.entries[i + 1].name.size());
+            entry.packed = {0, static_cast<uint8_t>(header), static_cast<uint8_t>(header >> 8),
+                            static_cast<uint8_t>(~header), static_cast<uint8_t>(~header >> 8)};
+            quoted += header;
+        }
+        entry.size = zeros + quoted;
+        entry.packedSize = entry.packed.size() + behind;
+        behind += 30 + entry.name.size() + entry.packed.size();
+    }
+    return WriteArchive(archive);
+}
+
 Bytes Replaced(Bytes bytes, const std::string& from, const std::string& to) {
     for (auto at = bytes.begin(); (at = std::search(at, bytes.end(), from.begin(), from.end())) != bytes.end();) {
         at = std::copy(to.begin(), to.end(), at);
     }
     return bytes;
+}
+
+const char* FindingCodeOf(const std::string& sentence) {
+    static const std::pair<const char*, const char*> kCodes[] = {
+        {kMissingFile, "missing"}, {kLocalPath, "local_path"}, {kUnsafePath, "unsafe_path"}, {kSharedName, "duplicate"},
+        {kPackedOtherwise, "unsupported_method"}, {kEncrypted, "unsupported_method"}};
+    for (const auto& [text, code] : kCodes) {
+        if (sentence == text) return code;
+    }
+    return "damaged";
+}
+
+std::string Text(size_t size) {
+    std::string text;
+    for (unsigned i = 0; text.size() < size; ++i) text += "block " + std::to_string(i % 7) + "; ";
+    text.resize(size);
+    return text;
+}
+
+namespace {
+
+// An archive of raw entries, each `packed` as it is.
+Bytes Raw(std::vector<RawEntry> entries) {
+    RawArchive archive;
+    archive.entries = std::move(entries);
+    return WriteArchive(archive);
+}
+
+// `count` records that all point at the local header and packed data of the first entry.
+Bytes SharedKernel(unsigned count, RawEntry kernel) {
+    RawArchive archive;
+    for (unsigned i = 0; i < count; ++i) {
+        RawEntry entry = kernel;
+        entry.name = "Items/K/" + std::to_string(i) + ".Item.Gbx";
+        if (i > 0) entry.localOf = 0;
+        archive.entries.push_back(entry);
+    }
+    return WriteArchive(archive);
+}
+
+}  // namespace
+
+std::vector<ArchiveCase> ArchiveCases() {
+    std::vector<ArchiveEntry> many;
+    for (int i = 0; i < 3000; ++i) many.push_back({"Items/Many/" + std::to_string(i) + ".Item.Gbx", "x"});
+    std::vector<std::string> manyNames;
+    for (const ArchiveEntry& entry : many) manyNames.push_back(entry.name);
+    const Bytes intact = BuildArchive({{"Items/A.Item.Gbx", "intact data", true}, {"Items/B.Item.Gbx", Text(900)}});
+
+    // Hostile archives: every entry of each is damaged or not read, and nothing of it is inflated twice.
+    const unsigned kBombEntries = 1000;
+    const Bytes bomb = OverlappingBomb(kBombEntries, 1 << 20);
+    const RawEntry kernel = PackedEntry("", std::string(1 << 20, '\0'));
+    RawEntry bzip2 = kernel;
+    bzip2.method = 12;
+    std::vector<std::string> bombNames, kernelNames;
+    std::vector<ArchiveFinding> overlapping, shared, otherwise;
+    for (unsigned i = 0; i < kBombEntries; ++i) {
+        bombNames.push_back("Items/Bomb/" + std::to_string(i) + ".Item.Gbx");
+        kernelNames.push_back("Items/K/" + std::to_string(i) + ".Item.Gbx");
+        overlapping.push_back({kOverlapping, bombNames.back()});
+        shared.push_back({kOverlapping, kernelNames.back()});
+        otherwise.push_back({kPackedOtherwise, kernelNames.back()});
+    }
+    RawEntry runsOn = PackedEntry("Items/RunsOn.Item.Gbx", Text(1200));
+    runsOn.size = 1;  // its CRC is that of the 1,200 bytes
+    RawEntry endsEarly = PackedEntry("Items/EndsEarly.Item.Gbx", Text(1200));
+    endsEarly.size = 1300;
+    RawEntry plain = PackedEntry("Items/Plain.Item.Gbx", "plain", true);
+    RawEntry huge = PackedEntry("Items/Huge.Item.Gbx", "h", true);
+    huge.packedSize = 4294967280u;
+    RawEntry zip64Huge = huge;
+    zip64Huge.name = "Items/Zip64.Item.Gbx";
+    zip64Huge.zip64 = true;
+    zip64Huge.packedSize = uint64_t{1} << 62;
+    RawEntry zip64Too = zip64Huge;
+    zip64Too.name = "Items/Zip64Too.Item.Gbx";
+    RawEntry encrypted = PackedEntry("Items/Secret.Item.Gbx", "secret", true);
+    encrypted.flags = 1;
+    RawArchive claims;
+    claims.entries = {plain};
+    claims.count = 65535;
+    RawArchive lies;
+    lies.entries = {plain};
+    lies.zip64End = true;
+    lies.directoryAt = 7;
+    const std::string hidden("Blocks\0hidden.exe", 17);
+    auto named = [](const char* name) { return PackedEntry(name, "n", true); };
+
+    return {
+        {"deflated, stored and ZIP64",
+         BuildArchive({{"Items/A/B.Item.Gbx", Text(3000)}, {"Items/A/B.Mesh.gbx", "mesh", true},
+                       {"Items/C.Shape.gbx", Text(500), false, true}}),
+         {"Items/A/B.Item.Gbx", "Items/A/B.Mesh.gbx", "Items/C.Shape.gbx"}, {}},
+        {"a name flagged as UTF-8", BuildArchive({{"Items/Caf\xC3\xA9/\xE6\x9C\xA8.Item.Gbx", "c"}}),
+         {"Items/Caf\xC3\xA9/\xE6\x9C\xA8.Item.Gbx"}, {}},
+        {"names without the flag: UTF-8, or else CP437",
+         BuildArchive({{"Items/Caf\xC3\xA9.Item.Gbx", "u"}, {"Items/\x82t\x82.Item.Gbx", "c"}}, false),
+         {"Items/Caf\xC3\xA9.Item.Gbx", "Items/\xC3\xA9t\xC3\xA9.Item.Gbx"}, {}},
+        {"names from a drive or a root",
+         BuildArchive({{"E:/TrackmaniaUserData/Items/A.Item.Gbx", "a"}, {"/home/maker/B.Item.Gbx", "b"},
+                       {"\\\\server\\C.Item.Gbx", "c"}, {"Items/D:E.Item.Gbx", "d"}}),
+         {"E:/TrackmaniaUserData/Items/A.Item.Gbx", "/home/maker/B.Item.Gbx", "\\\\server\\C.Item.Gbx",
+          "Items/D:E.Item.Gbx"},
+         {{kLocalPath, "E:/TrackmaniaUserData/Items/A.Item.Gbx"},
+          {kLocalPath, "/home/maker/B.Item.Gbx"}, {kLocalPath, "\\\\server\\C.Item.Gbx"}}},
+        {"a name three entries share",
+         BuildArchive({{"Items/A.Item.Gbx", "1"}, {"Items/B.Item.Gbx", "b"}, {"Items/A.Item.Gbx", "2"},
+                       {"Items/A.Item.Gbx", "3"}}),
+         {"Items/A.Item.Gbx", "Items/B.Item.Gbx", "Items/A.Item.Gbx", "Items/A.Item.Gbx"},
+         {{kSharedName, "Items/A.Item.Gbx"}}},
+        {"names shared as the game compares them",
+         Raw({named("Blocks/Storm/S.Item.Gbx"), named("Items/X.Item.Gbx"), named("BLOCKS/STORM/s.item.gbx"),
+              named("Items\\x.ITEM.gbx"), named("Blocks\\Storm\\S.Item.Gbx")}),
+         {"Blocks/Storm/S.Item.Gbx", "Items/X.Item.Gbx", "BLOCKS/STORM/s.item.gbx", "Items\\x.ITEM.gbx",
+          "Blocks\\Storm\\S.Item.Gbx"},
+         {{kSharedName, "Blocks/Storm/S.Item.Gbx"}, {kSharedName, "Items/X.Item.Gbx"}}},
+        {"names that leave their folder or hide what they are",
+         Raw({named("../../../.bashrc"), named("Items/../../evil.Item.Gbx"), named(hidden.c_str()),
+              PackedEntry(hidden, "z", true), named("Items\\..\\x"), named("Items/.. /x"), named("a\x1B[2Jb"),
+              named("evil\xE2\x80\xAEgpj.exe"), named("Items/..A/B..C/x...y"), named("Items/./A.Item.Gbx")}),
+         {"../../../.bashrc", "Items/../../evil.Item.Gbx", "Blocks", hidden, "Items\\..\\x", "Items/.. /x",
+          "a\x1B[2Jb", "evil\xE2\x80\xAEgpj.exe", "Items/..A/B..C/x...y", "Items/./A.Item.Gbx"},
+         {{kUnsafePath, "../../../.bashrc"}, {kUnsafePath, "Items/../../evil.Item.Gbx"},
+          {kUnsafePath, hidden}, {kUnsafePath, "Items\\..\\x"},
+          {kUnsafePath, "Items/.. /x"}, {kUnsafePath, "a\x1B[2Jb"},
+          {kUnsafePath, "evil\xE2\x80\xAEgpj.exe"}}},
+        {"an entry whose data fails its CRC", Replaced(intact, "intact", "broken"),
+         {"Items/A.Item.Gbx", "Items/B.Item.Gbx"}, {{kDamagedFile, "Items/A.Item.Gbx"}}},
+        {"entries that inflate to more bytes, or fewer, than they declare", Raw({runsOn, endsEarly, plain}),
+         {"Items/RunsOn.Item.Gbx", "Items/EndsEarly.Item.Gbx", "Items/Plain.Item.Gbx"},
+         {{kWrongSize, "Items/RunsOn.Item.Gbx"}, {kWrongSize, "Items/EndsEarly.Item.Gbx"}}},
+        {"overlapping entries that each inflate one kernel", bomb, bombNames, overlapping, 0},
+        {"records that all point at one kernel", SharedKernel(kBombEntries, kernel), kernelNames, shared, 0},
+        {"records that all point at one bzip2 kernel", SharedKernel(kBombEntries, bzip2), kernelNames, otherwise, 0},
+        {"packed sizes beyond the archive", Raw({huge, plain, zip64Huge, zip64Too}),
+         {"Items/Huge.Item.Gbx", "Items/Plain.Item.Gbx", "Items/Zip64.Item.Gbx", "Items/Zip64Too.Item.Gbx"},
+         {{kOutsideArchive, "Items/Huge.Item.Gbx"}, {kOutsideArchive, "Items/Zip64.Item.Gbx"},
+          {kOutsideArchive, "Items/Zip64Too.Item.Gbx"}},
+         plain.packed.size()},
+        {"an encrypted entry", Raw({encrypted}), {"Items/Secret.Item.Gbx"},
+         {{kEncrypted, "Items/Secret.Item.Gbx"}}},
+        {"an end record that claims more entries than there are", WriteArchive(claims), {"Items/Plain.Item.Gbx"},
+         {{kPartialArchive, ""}}},
+        {"a ZIP64 end record that lies about where the directory is", WriteArchive(lies), {},
+         {{kDamagedArchive, ""}}, 0, false},
+        {"no archive at all", Bytes(300, 'z'), {}, {{kDamagedArchive, ""}}, 0, false},
+        {"thousands of entries", BuildArchive(many), manyNames, {}},
+    };
+}
+
+RunCase ArchiveMap(const ArchiveCase& archive) {
+    ItemsChunk chunk;
+    chunk.archive = archive.archive;
+    chunk.embeddedSize = static_cast<uint32_t>(archive.archive.size());
+    MapLayout layout;
+    layout.body = BodyWithChunk(BuildItemsChunk(chunk));
+    WCHAR size[kSizeTextCapacity];
+    FormatSize(chunk.embeddedSize, size);
+    std::string report = kReportHeading + std::string("0") + kSizeLine;
+    for (unsigned i = 0; size[i] != 0; ++i) report += static_cast<char>(size[i]);
+    return {"archive: " + archive.name, BuildMap(layout), {Information(report)}, 3};
 }
 
 RunCase EmbeddedFindingsCase() {
