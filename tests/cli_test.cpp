@@ -436,30 +436,47 @@ TEST_F(CliTest, JsonAgreesWithEveryCase) {
     }
 }
 
-// Each archive case as a map's embedded files, with --files and with --json --files: the report, then the
-// files or a line saying they cannot be listed; each finding on stderr, its name kept on its line; in JSON
-// each file's name whole, `files` null where they are not known, and each finding's code and name. The zip
-// bombs among them are answered without their kernels inflated.
+// Each archive case as a map's embedded files, all in one run with --files and in one with --json --files:
+// each report, then its files or a line saying they cannot be listed; each finding on stderr, its name kept
+// on its line; in JSON each file's name whole, `files` null where they are not known, and each finding's code
+// and name. The zip bombs among them are answered without their kernels inflated.
 TEST_F(CliTest, EveryArchiveCaseInAMap) {
-    for (const ArchiveCase& c : ArchiveCases()) {
+    const std::vector<ArchiveCase> cases = ArchiveCases();
+    std::vector<std::string> paths;
+    std::string said, json;
+    std::vector<std::string> reports;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const ArchiveCase& c = cases[i];
         const RunCase map = ArchiveMap(c);
-        const std::string path = WriteMap("archive.Map.Gbx", map.map);
-        std::string said, listed = c.listed ? "false\n" : "true\n", found;
-        for (const std::string& name : c.names) listed += name + "\n";
+        paths.push_back(WriteMap("archive-" + std::to_string(i) + ".Map.Gbx", map.map));
+        reports.push_back(Lines(map.messages[0].text));
+        json += c.listed ? "false\n" : "true\n";
+        for (const std::string& name : c.names) json += name + "\n";
+        json += "--\n";
         for (const auto& [sentence, name] : c.findings) {
-            said += "tallyglass: archive.Map.Gbx: " + sentence + (name.empty() ? "." : ": " + LineSafe(name)) + "\n";
-            found += std::string(FindingCodeOf(sentence)) + " " + name + "\n";
+            said += "tallyglass: " + paths.back() + ": " + sentence + (name.empty() ? "." : ": " + LineSafe(name)) + "\n";
+            json += std::string(FindingCodeOf(sentence)) + " " + name + "\n";
         }
-        const Output text = Run({"--files", path});
-        EXPECT_EQ(text.err, said) << c.name;
-        EXPECT_EQ(text.status, 0) << c.name;
-        EXPECT_EQ(text.out.rfind(Lines(map.messages[0].text), 0), 0u) << c.name << ": " << text.out;
-        EXPECT_EQ(text.out.find("\nThe embedded files cannot be listed.\n") != std::string::npos, !c.listed) << c.name;
-        const Output json = Run({"--json", "--files", path});
-        EXPECT_EQ(json.status, 0) << c.name;
-        const char* filter = "-r '(.files == null), (.files // [] | .[].name), \"--\", (.findings[] | .kind + \" \" + (.name // \"\"))'";
-        EXPECT_EQ(Jq(filter, json.out), listed + "--\n" + found) << c.name;
+        json += "==\n";
     }
+    std::vector<std::string> args = {"--files"};
+    args.insert(args.end(), paths.begin(), paths.end());
+    const Output text = Run(args);
+    EXPECT_EQ(text.err, said);
+    EXPECT_EQ(text.status, 0);
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const size_t at = text.out.find("==> " + paths[i] + " <==\n");
+        const size_t end = text.out.find("\n==> ", at);
+        const std::string shown = at == std::string::npos ? "" : text.out.substr(at, end == std::string::npos ? end : end - at);
+        EXPECT_NE(shown.find(" <==\n" + reports[i]), std::string::npos) << cases[i].name << ": " << shown;
+        EXPECT_EQ(shown.find("\nThe embedded files cannot be listed.\n") != std::string::npos, !cases[i].listed) << cases[i].name;
+    }
+    args[0] = "--json";
+    args.insert(args.begin() + 1, "--files");
+    const Output lines = Run(args);
+    EXPECT_EQ(lines.status, 0);
+    EXPECT_EQ(Jq("-r '(.files == null), (.files // [] | .[].name), \"--\", (.findings[] | .kind + \" \" + (.name // \"\")), \"==\"'",
+                 lines.out), json);
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "../platform/linux/utf.h"
+#include "../command/utf.h"
 
 namespace {
 

@@ -162,3 +162,9 @@ std::u16string FileNameToUtf16(const std::string& bytes) {
 }
 
 std::string FileNameFromUtf16(const char16_t* units, size_t count) { return Utf16ToBytes(units, count, true); }
+
+std::string LineText(const char16_t* units, size_t count) {
+    std::u16string shown(units, count);
+    ReplaceUnsafeInLine(&shown[0], count);
+    return Utf16ToUtf8(shown.data(), shown.size());
+}

@@ -1,4 +1,5 @@
-// UTF-8 and UTF-16 conversions of the Linux layer.
+// UTF-8 and UTF-16: the conversions of the command and of the layers of ours (Linux, the page), and what
+// keeps text from a map or a command line on its line.
 #pragma once
 
 #include <cstddef>
@@ -31,3 +32,7 @@ inline bool IsUnsafeInLine(char32_t c) {
 
 // Replaces each unsafe character with U+FFFD, in place.
 void ReplaceUnsafeInLine(char16_t* units, size_t count);
+
+// UTF-8 for one line of a terminal or a page: each character that is unsafe in a line and each lone surrogate
+// (a byte of a file name that is not UTF-8) becomes U+FFFD.
+std::string LineText(const char16_t* units, size_t count);

@@ -1,0 +1,208 @@
+#include "json.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "utf.h"
+
+namespace {
+
+// Output is written in pieces of about this size, so that a line of any length needs no more memory.
+const size_t kFlushSize = 64 * 1024;
+
+// The stable codes of --json, one per sentence.
+const char* FailureCode(MapFailure failure) {
+    switch (failure) {
+        case MapFailure::kNone: break;
+        case MapFailure::kFileNotFound: return "not_found";
+        case MapFailure::kFileNotOpened: return "cannot_open";
+        case MapFailure::kInvalidFormat: return "invalid_format";
+        case MapFailure::kUncompressedMap: return "uncompressed";
+        case MapFailure::kReadFailed: return "read_error";
+        case MapFailure::kNoMemory: return "out_of_memory";
+        case MapFailure::kDecompressFailed: return "decompress_error";
+        case MapFailure::kNoItemsChunk: return "no_items_chunk";
+    }
+    return "";
+}
+const char kVersionWarningCode[] = "unsupported_chunk_version";
+
+// The escape of a character that a JSON string cannot hold as it is, or that a terminal would act on; null
+// for the others, which are written as they are.
+const char* Escape(char32_t c, char (&hex)[8]) {
+    switch (c) {
+        case u'"': return "\\\"";
+        case u'\\': return "\\\\";
+        case u'\n': return "\\n";
+        case u'\r': return "\\r";
+        case u'\t': return "\\t";
+        default: break;
+    }
+    if (!IsUnsafeInLine(c)) return nullptr;
+    snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+    return hex;
+}
+
+bool IsPlain(unsigned c) { return c >= 0x20 && c < 0x7F && c != u'"' && c != u'\\'; }  // most of any text
+
+}  // namespace
+
+void AppendJsonString(std::string* out, const char16_t* units, size_t count) {
+    *out += '"';
+    size_t plain = 0;  // start of the characters not yet written, which need no escape
+    char hex[8];
+    for (size_t i = 0; i < count; ++i) {
+        if (IsPlain(units[i])) continue;
+        const char* escape = Escape(units[i], hex);
+        if (!escape) continue;
+        AppendUtf16AsUtf8(*out, units + plain, i - plain);
+        *out += escape;
+        plain = i + 1;
+    }
+    AppendUtf16AsUtf8(*out, units + plain, count - plain);
+    *out += '"';
+}
+
+void AppendJsonUtf8(std::string* out, const char* bytes, size_t count) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
+    *out += '"';
+    size_t plain = 0;  // start of the bytes not yet written, which are valid and need no escape
+    char hex[8];
+    for (size_t i = 0; i < count;) {
+        if (IsPlain(s[i])) {
+            ++i;
+            continue;
+        }
+        char32_t c = 0;
+        const size_t length = DecodeUtf8(s + i, count - i, &c);
+        const char* escape = c == kIllFormed ? "\xEF\xBF\xBD" : Escape(c, hex);
+        if (escape) {
+            out->append(bytes + plain, i - plain);
+            *out += escape;
+            plain = i + length;
+        }
+        i += length;
+    }
+    out->append(bytes + plain, count - plain);
+    *out += '"';
+}
+
+void AppendBase64(std::string* out, const std::string& bytes) {
+    static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t left = bytes.size() - i;
+        uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+        if (left > 1) group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+        if (left > 2) group |= static_cast<unsigned char>(bytes[i + 2]);
+        *out += kDigits[group >> 18];
+        *out += kDigits[(group >> 12) & 63];
+        *out += left > 1 ? kDigits[(group >> 6) & 63] : '=';
+        *out += left > 2 ? kDigits[group & 63] : '=';
+    }
+}
+
+namespace {
+
+void AppendJsonSentence(Output* out, LPCWSTR sentence) {
+    AppendJsonString(&out->text, sentence, std::char_traits<char16_t>::length(sentence));
+}
+
+// The files, null when they cannot be listed, and the findings.
+void AppendJsonFiles(Output* out, const EmbeddedFiles& files, bool known) {
+    out->text += known ? ", \"files\": [" : ", \"files\": null";
+    for (const EmbeddedFile& file : files.files) {
+        out->text += &file == &files.files[0] ? "{\"name\": " : ", {\"name\": ";
+        AppendJsonUtf8(&out->text, file.name.data(), file.name.size());
+        out->text += ", \"size\": " + std::to_string(file.size) + ", \"packed_size\": " + std::to_string(file.packedSize) + "}";
+        Flush(out, false);
+    }
+    out->text += known ? "], \"findings\": [" : ", \"findings\": [";
+    for (const Finding& finding : files.findings) {
+        out->text += &finding == &files.findings[0] ? "{\"kind\": \"" : ", {\"kind\": \"";
+        out->text += std::string(FindingCode(finding.kind)) + "\", \"name\": ";
+        if (finding.name.empty()) {
+            out->text += "null";
+        } else {
+            AppendJsonUtf8(&out->text, finding.name.data(), finding.name.size());
+        }
+        out->text += '}';
+        Flush(out, false);
+    }
+    out->text += ']';
+}
+
+// The map's JSON line: its fields in a fixed order, items and size only when the report stands.
+bool AppendJsonLine(Output* out, const MapName& name, const MapRun* run, const PrintOptions& options, const MapFile& file,
+                    const EmbeddedFiles* files, bool known) {
+    out->text += "{\"map\": ";
+    AppendJsonString(&out->text, name.path);
+    // A name that is not UTF-8 cannot be given back by its text, where its bad bytes are U+FFFD.
+    if (!name.standardInput && name.bytes != Utf16ToUtf8(name.path.data(), name.path.size())) {
+        out->text += ", \"map_bytes\": \"";
+        AppendBase64(&out->text, name.bytes);
+        out->text += '"';
+    }
+    if (file.opened) out->text += ", \"file_size\": " + std::to_string(file.size);
+    MapFailure failure = run->failure;
+    if (failure == MapFailure::kNone) {
+        out->text += ", \"items\": [";
+        ItemWalk walk;
+        BeginItemWalk(&run->report, &walk);
+        ReportItem item;
+        for (bool first = true; ReadReportItem(&walk, &item); first = false) {
+            out->text += first ? "{\"id\": " : ", {\"id\": ";
+            AppendJsonUtf8(&out->text, item.identifier.bytes, item.identifier.length);
+            out->text += ", \"collection\": ";
+            AppendJsonUtf8(&out->text, item.collection.bytes, item.collection.length);
+            out->text += ", \"author\": ";
+            AppendJsonUtf8(&out->text, item.author.bytes, item.author.length);
+            out->text += '}';
+            Flush(out, false);
+        }
+        // A list checked whole reads again whole; were it not, the line still ends as JSON.
+        if (walk.left != 0) failure = MapFailure::kReadFailed;
+        out->text += "], \"embedded_size\": " + std::to_string(run->report.embeddedSize);
+        if (files) AppendJsonFiles(out, *files, known);
+    }
+    if (options.limit && file.opened) {
+        out->text += ", \"limit\": {\"name\": ";
+        out->text += options.limit->name ? '"' + std::string(options.limit->name) + '"' : "null";
+        out->text += ", \"bytes\": " + std::to_string(options.limit->bytes) + ", \"over\": " + (file.over ? "true}" : "false}");
+    }
+    const bool warned = run->report.versionWarning;
+    out->text += ", \"warnings\": [";
+    if (warned) AppendJsonSentence(out, kVersionWarningSentence);
+    out->text += warned ? "], \"warning_codes\": [\"" + std::string(kVersionWarningCode) + "\"]" : "], \"warning_codes\": []";
+    if (failure == MapFailure::kNone) {
+        out->text += ", \"error\": null, \"error_code\": null}\n";
+    } else {
+        out->text += ", \"error\": ";
+        AppendJsonSentence(out, FailureSentence(failure));
+        out->text += ", \"error_code\": \"" + std::string(FailureCode(failure)) + "\"}\n";
+    }
+    return failure == MapFailure::kNone && !file.over;
+}
+
+}  // namespace
+
+bool Flush(Output* out, bool all) {
+    if (!all && out->text.size() < kFlushSize) return !out->failed;
+    if (!out->failed && !out->write(out->context, out->text)) out->failed = true;
+    out->text.clear();
+    return !out->failed;
+}
+
+MapFile MapFileOf(const MapRun* run, const PrintOptions& options) {
+    if (!run->map.file) return {false, 0, false};
+    DWORD high = 0;
+    const DWORD low = GetFileSize(run->map.file, &high);
+    const uint64_t size = static_cast<uint64_t>(high) << 32 | low;
+    return {true, size, options.limit && size > options.limit->bytes};
+}
+
+bool WriteJsonLine(const MapName& name, const MapRun* run, const PrintOptions& options, const EmbeddedFiles* files,
+                   bool known, TextOut write, void* context) {
+    Output out = {"", write, context, false};
+    const bool reported = AppendJsonLine(&out, name, run, options, MapFileOf(run, options), files, known);
+    return Flush(&out, true) && reported;
+}
