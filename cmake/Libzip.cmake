@@ -1,15 +1,15 @@
-# libzip as the target Libzip::libzip, for the Linux command and the page, which read the embedded files (the
-# Windows program does not). The Linux build uses the system's library (Debian's libzip-dev) through
-# pkg-config, linked dynamically. The page, and the fuzz build (whose sanitizers and coverage must see into
-# the library too), compile Debian's source packages of zlib and libzip, fetched as lzo2's are
-# (cmake/fetch-source.sh): zlib's inflate and deflate files as a library of ours, and libzip with its own CMake
-# build. For the page it is configured with emscripten's toolchain file directly (emcmake's wrapper would run
-# its test programs with a node flag this node rejects). TALLYGLASS_LIBZIP_VERSION and TALLYGLASS_ZLIB_VERSION
-# name the source versions compiled.
-if(TARGET Libzip::libzip OR WIN32)
+# libzip as the target Libzip::libzip, for the command and the page, which read the embedded files (the
+# Windows message-box program does not). The Linux build uses the system's library (Debian's libzip-dev) through
+# pkg-config, linked dynamically. The page, the Windows command (linked statically) and the fuzz build (whose
+# sanitizers and coverage must see into the library too) compile Debian's source packages of zlib and libzip,
+# fetched as lzo2's are (cmake/fetch-source.sh): zlib's inflate and deflate files as a library of ours, and
+# libzip with its own CMake build, configured with the same toolchain file (for the page emscripten's directly:
+# emcmake's wrapper would run its test programs with a node flag this node rejects). TALLYGLASS_LIBZIP_VERSION
+# and TALLYGLASS_ZLIB_VERSION name the source versions compiled.
+if(TARGET Libzip::libzip)
   return()
 endif()
-if(NOT EMSCRIPTEN AND NOT TALLYGLASS_BUILD_FUZZERS)
+if(NOT EMSCRIPTEN AND NOT WIN32 AND NOT TALLYGLASS_BUILD_FUZZERS)
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET GLOBAL libzip)
   add_library(Libzip::libzip ALIAS PkgConfig::LIBZIP)
@@ -43,6 +43,12 @@ if(EMSCRIPTEN)
   set(libzip_target -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
                     "-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/node$<SEMICOLON>--no-experimental-fetch")
   set(libzip_flags "-ffile-prefix-map=${deps}=_deps -w")
+elseif(WIN32)
+  # Formats from Windows' own msvcrt.dll, as in our code: mingw-w64's C99 printf would bring gdtoa along.
+  set(libzip_env "")
+  set(libzip_target -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE})
+  set(libzip_flags "${CMAKE_C_FLAGS} -ffile-prefix-map=${deps}=_deps -D__USE_MINGW_ANSI_STDIO=0 -w")
+  target_compile_definitions(zlib_static PRIVATE __USE_MINGW_ANSI_STDIO=0)
 else()
   set(libzip_env "")
   set(libzip_target -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER} "-DCMAKE_EXE_LINKER_FLAGS=${CMAKE_EXE_LINKER_FLAGS}")
@@ -71,5 +77,8 @@ ExternalProject_Add(libzip_build
 add_library(libzip_static INTERFACE)
 target_include_directories(libzip_static SYSTEM INTERFACE "${libzip_install}/include")
 target_link_libraries(libzip_static INTERFACE "${libzip_install}/lib/libzip.a" zlib_static)
+if(WIN32)
+  target_compile_definitions(libzip_static INTERFACE ZIP_STATIC)  # no dllimport
+endif()
 add_dependencies(libzip_static libzip_build)
 add_library(Libzip::libzip ALIAS libzip_static)

@@ -38,7 +38,7 @@ const char kHelp[] =
 const char kVersion[] = "tallyglass " TALLYGLASS_VERSION
                         "\n"
                         "Licence: GNU GPL, version 2 or later.\n";
-const char16_t kStandardInput[] = u"standard input";
+const WCHAR kStandardInput[] = TEXT("standard input");
 
 enum ExitStatus { kAllReported = 0, kSomeNotReported = 1, kUsageError = 2 };
 

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "utf.h"
+
 // An argument as the system gives it.
 struct Argument {
     std::string text;     // its bytes (Linux) or its UTF-8 (Windows): options are read from it
-    std::u16string path;  // the path the logic opens when it names a map
+    WideString path;  // the path the logic opens when it names a map
 };
 
 // Runs the command; returns its exit status: 0 when every map got its report (within the limit), 1 when any

@@ -47,7 +47,7 @@ bool IsPlain(unsigned c) { return c >= 0x20 && c < 0x7F && c != u'"' && c != u'\
 
 }  // namespace
 
-void AppendJsonString(std::string* out, const char16_t* units, size_t count) {
+void AppendJsonString(std::string* out, const WCHAR* units, size_t count) {
     *out += '"';
     size_t plain = 0;  // start of the characters not yet written, which need no escape
     char hex[8];
@@ -104,7 +104,7 @@ void AppendBase64(std::string* out, const std::string& bytes) {
 namespace {
 
 void AppendJsonSentence(Output* out, LPCWSTR sentence) {
-    AppendJsonString(&out->text, sentence, std::char_traits<char16_t>::length(sentence));
+    AppendJsonString(&out->text, sentence, std::char_traits<WCHAR>::length(sentence));
 }
 
 // The files, null when they cannot be listed, and the findings.
@@ -201,7 +201,7 @@ MapFile MapFileOf(const MapRun* run, const PrintOptions& options) {
 }
 
 bool WriteJsonLine(const MapName& name, const MapRun* run, const PrintOptions& options, const EmbeddedFiles* files,
-                   bool known, TextOut write, void* context) {
+                   bool known, TextSink write, void* context) {
     Output out = {"", write, context, false};
     const bool reported = AppendJsonLine(&out, name, run, options, MapFileOf(run, options), files, known);
     return Flush(&out, true) && reported;

@@ -9,10 +9,11 @@
 
 #include "embedded_files.h"
 #include "entry.h"
+#include "utf.h"
 
 // UTF-16 text as a JSON string; a lone surrogate (a byte of a file name that is not UTF-8) as U+FFFD.
-void AppendJsonString(std::string* out, const char16_t* units, size_t count);
-inline void AppendJsonString(std::string* out, const std::u16string& text) {
+void AppendJsonString(std::string* out, const WCHAR* units, size_t count);
+inline void AppendJsonString(std::string* out, const WideString& text) {
     AppendJsonString(out, text.data(), text.size());
 }
 
@@ -27,7 +28,7 @@ void AppendBase64(std::string* out, const std::string& bytes);
 struct MapName {
     bool standardInput;   // the argument "-"
     std::string bytes;    // the argument as given
-    std::u16string path;  // as the logic takes it; "standard input" for "-"
+    WideString path;  // as the logic takes it; "standard input" for "-"
     std::string shown;    // as a terminal shows it, on one line
 };
 
@@ -45,12 +46,12 @@ struct PrintOptions {
 };
 
 // Takes printed text, piece by piece. False when it takes no more.
-typedef bool (*TextOut)(void* context, const std::string& text);
+typedef bool (*TextSink)(void* context, const std::string& text);
 
 // Text on its way out, which goes in pieces: a report of any length needs no more memory.
 struct Output {
     std::string text;  // not written yet
-    TextOut write;
+    TextSink write;
     void* context;
     bool failed;       // once a write failed, nothing more is written
 };
@@ -70,4 +71,4 @@ MapFile MapFileOf(const MapRun* run, const PrintOptions& options);
 // the embedded files read already (null when they are not asked for), `known` whether they could be listed.
 // True when the map got its report, is within the limit, and the line was written whole.
 bool WriteJsonLine(const MapName& name, const MapRun* run, const PrintOptions& options, const EmbeddedFiles* files,
-                   bool known, TextOut write, void* context);
+                   bool known, TextSink write, void* context);

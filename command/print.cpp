@@ -10,11 +10,11 @@ namespace {
 
 bool WriteToStdout(void*, const std::string& text) { return WriteOut(text); }
 
-std::string Utf8(LPCWSTR text) { return Utf16ToUtf8(text, std::char_traits<char16_t>::length(text)); }
+std::string Utf8(LPCWSTR text) { return Utf16ToUtf8(text, std::char_traits<WCHAR>::length(text)); }
 
 // UTF-8 from elsewhere (an item's or a file's name) on one line of a terminal.
 std::string LineUtf8(const std::string& bytes) {
-    const std::u16string units = Utf8ToUtf16(bytes.data(), bytes.size());
+    const WideString units = Utf8ToUtf16(bytes.data(), bytes.size());
     return LineText(units.data(), units.size());
 }
 
@@ -28,7 +28,7 @@ bool PrintReportPiece(void* context, const WCHAR* text, unsigned length, bool na
     Output* out = static_cast<Output*>(context);
     if (name) {
         WCHAR shown[kItemTextCapacity];
-        std::char_traits<char16_t>::copy(shown, text, length);
+        std::char_traits<WCHAR>::copy(shown, text, length);
         ReplaceUnsafeInLine(shown, length);
         AppendUtf16AsUtf8(out->text, shown, length);
     } else {

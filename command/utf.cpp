@@ -2,7 +2,7 @@
 
 namespace {
 
-const char16_t kReplacement = 0xFFFD;
+const WCHAR kReplacement = 0xFFFD;
 
 // Bytes allowed right after `lead` at the second position; later positions take 0x80..0xBF.
 bool SecondByteFits(unsigned char lead, unsigned char b) {
@@ -24,12 +24,12 @@ int ContinuationCount(unsigned char lead) {
     return -1;
 }
 
-void AppendUtf16(std::u16string& out, char32_t c) {
+void AppendUtf16(WideString& out, char32_t c) {
     if (c >= 0x10000) {
-        out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-        out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        out += static_cast<WCHAR>(0xD800 + ((c - 0x10000) >> 10));
+        out += static_cast<WCHAR>(0xDC00 + ((c - 0x10000) & 0x3FF));
     } else {
-        out += static_cast<char16_t>(c);
+        out += static_cast<WCHAR>(c);
     }
 }
 
@@ -55,12 +55,12 @@ char* PutUtf8(char* out, char32_t c) {
 
 // Lone surrogates become U+FFFD, or with `escapes` those of U+DC80..U+DCFF the byte they carry. The bytes are
 // written in place, in room for the most they can take (three per unit), and the string cut to them after.
-void AppendUtf16Bytes(std::string& out, const char16_t* units, size_t count, bool escapes) {
+void AppendUtf16Bytes(std::string& out, const WCHAR* units, size_t count, bool escapes) {
     const size_t start = out.size();
     out.resize(start + 3 * count);
     char* at = &out[0] + start;
     for (size_t i = 0; i < count; ++i) {
-        const char16_t u = units[i];
+        const WCHAR u = units[i];
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
             at = PutUtf8(at, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
             ++i;
@@ -73,7 +73,7 @@ void AppendUtf16Bytes(std::string& out, const char16_t* units, size_t count, boo
     out.resize(static_cast<size_t>(at - out.data()));
 }
 
-std::string Utf16ToBytes(const char16_t* units, size_t count, bool escapes) {
+std::string Utf16ToBytes(const WCHAR* units, size_t count, bool escapes) {
     std::string out;
     AppendUtf16Bytes(out, units, count, escapes);
     return out;
@@ -86,16 +86,16 @@ std::string Utf16ToBytes(const char16_t* units, size_t count, bool escapes) {
 // invalid sequence becomes one U+FFFD. A lead byte takes the byte after it if that is any continuation byte
 // (80..BF), even one outside the lead's range (E0 80, ED A0, F0 80, F4 90), and later continuation bytes only
 // while the sequence stays valid; a lead announcing more bytes than the input has left takes all the rest.
-std::u16string Utf8ToUtf16(const char* bytes, size_t count) {
+WideString Utf8ToUtf16(const char* bytes, size_t count) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
-    std::u16string out;
+    WideString out;
     out.reserve(count);
     size_t i = 0;
     while (i < count) {
         const unsigned char lead = s[i++];
         const int more = ContinuationCount(lead);
         if (more <= 0) {
-            out += more == 0 ? static_cast<char16_t>(lead) : kReplacement;
+            out += more == 0 ? static_cast<WCHAR>(lead) : kReplacement;
             continue;
         }
         if (count - i < static_cast<size_t>(more)) {
@@ -114,9 +114,9 @@ std::u16string Utf8ToUtf16(const char* bytes, size_t count) {
     return out;
 }
 
-std::string Utf16ToUtf8(const char16_t* units, size_t count) { return Utf16ToBytes(units, count, false); }
+std::string Utf16ToUtf8(const WCHAR* units, size_t count) { return Utf16ToBytes(units, count, false); }
 
-void AppendUtf16AsUtf8(std::string& out, const char16_t* units, size_t count) {
+void AppendUtf16AsUtf8(std::string& out, const WCHAR* units, size_t count) {
     AppendUtf16Bytes(out, units, count, false);
 }
 
@@ -137,16 +137,16 @@ size_t DecodeUtf8(const unsigned char* s, size_t count, char32_t* c) {
     return taken;
 }
 
-void ReplaceUnsafeInLine(char16_t* units, size_t count) {
+void ReplaceUnsafeInLine(WCHAR* units, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         if (IsUnsafeInLine(units[i])) units[i] = kReplacement;
     }
 }
 
 // Valid UTF-8 never encodes a surrogate, so an escaped byte cannot be mistaken for a decoded character.
-std::u16string FileNameToUtf16(const std::string& bytes) {
+WideString FileNameToUtf16(const std::string& bytes) {
     const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::u16string out;
+    WideString out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {
         char32_t c = 0;
@@ -154,17 +154,17 @@ std::u16string FileNameToUtf16(const std::string& bytes) {
         if (c != kIllFormed) {
             AppendUtf16(out, c);
         } else {
-            for (size_t k = 0; k < length; ++k) out += static_cast<char16_t>(0xDC00 + s[i + k]);
+            for (size_t k = 0; k < length; ++k) out += static_cast<WCHAR>(0xDC00 + s[i + k]);
         }
         i += length;
     }
     return out;
 }
 
-std::string FileNameFromUtf16(const char16_t* units, size_t count) { return Utf16ToBytes(units, count, true); }
+std::string FileNameFromUtf16(const WCHAR* units, size_t count) { return Utf16ToBytes(units, count, true); }
 
-std::string LineText(const char16_t* units, size_t count) {
-    std::u16string shown(units, count);
+std::string LineText(const WCHAR* units, size_t count) {
+    WideString shown(units, count);
     ReplaceUnsafeInLine(&shown[0], count);
     return Utf16ToUtf8(shown.data(), shown.size());
 }

@@ -5,16 +5,21 @@
 #include <cstddef>
 #include <string>
 
+#include "platform.h"
+
+// Wide text as the logic takes it: UTF-16 code units on every platform.
+typedef std::basic_string<WCHAR> WideString;
+
 // Text: what cannot be converted becomes U+FFFD, an invalid UTF-8 sequence as MultiByteToWideChar does (see
 // utf.cpp), a lone surrogate alone.
-std::u16string Utf8ToUtf16(const char* bytes, size_t count);
-std::string Utf16ToUtf8(const char16_t* units, size_t count);
-void AppendUtf16AsUtf8(std::string& out, const char16_t* units, size_t count);  // Utf16ToUtf8, appended
+WideString Utf8ToUtf16(const char* bytes, size_t count);
+std::string Utf16ToUtf8(const WCHAR* units, size_t count);
+void AppendUtf16AsUtf8(std::string& out, const WCHAR* units, size_t count);  // Utf16ToUtf8, appended
 
 // File names, which Linux takes as bytes: each byte that is not part of valid UTF-8 travels as one lone
 // surrogate U+DC80..U+DCFF and turns back into that byte, so every name comes back as the bytes it was.
-std::u16string FileNameToUtf16(const std::string& bytes);
-std::string FileNameFromUtf16(const char16_t* units, size_t count);
+WideString FileNameToUtf16(const std::string& bytes);
+std::string FileNameFromUtf16(const WCHAR* units, size_t count);
 
 // The code point of the UTF-8 sequence at `s` (of `count` bytes, at least 1), or kIllFormed for a maximal
 // subpart of an ill-formed one: the Unicode standard's recommended practice (and WHATWG's), under which each
@@ -31,8 +36,8 @@ inline bool IsUnsafeInLine(char32_t c) {
 }
 
 // Replaces each unsafe character with U+FFFD, in place.
-void ReplaceUnsafeInLine(char16_t* units, size_t count);
+void ReplaceUnsafeInLine(WCHAR* units, size_t count);
 
 // UTF-8 for one line of a terminal or a page: each character that is unsafe in a line and each lone surrogate
 // (a byte of a file name that is not UTF-8) becomes U+FFFD.
-std::string LineText(const char16_t* units, size_t count);
+std::string LineText(const WCHAR* units, size_t count);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Smoke runs of the real 32-bit Tallyglass.exe for machines whose kernel runs no 32-bit programs, where wine32
 # goes through qemu-i386 (about a minute a process) and the whole table would take hours: a few runs, each of
-# which must make the same MessageBoxW calls as the 64-bit twin (which passes the whole table), and one run of
-# the 32-bit unit tests. Without a screen, MessageBoxW returns at once; Wine's relay trace shows its arguments.
+# which must make the same MessageBoxW calls as the 64-bit twin (which passes the whole table), one run of the
+# 32-bit Tallyglass.com, which must write what the 64-bit one writes, and one run of the 32-bit unit tests. Without a screen, MessageBoxW returns at once; Wine's relay trace shows its arguments.
 # Needs the windows32 and windows64 builds. Prints one "ok:" or "FAILED:" line a run.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +26,14 @@ smoke() {  # smoke NAME [ARGUMENTS...]: the 32-bit run in the background, its tw
   calls 32 "$@" &
   calls 64 "$@"
 }
+# The 32-bit command once: its output as its 64-bit twin's, which passes the command's whole table.
+command() {  # command BITS
+  WINEDEBUG=-all timeout 900 tests/windows/wine-run.sh "build/windows$1/wine-smoke" "wine$1" \
+    "build/windows$1/Tallyglass.com" --json --files "$PWD/samples/Sample.Map.Gbx" >"$work/command.$1" 2>&1
+  echo "exit code $?" >>"$work/command.$1"
+}
+command 32 &
+command 64
 smoke usage
 smoke sample "$PWD/samples/Sample.Map.Gbx"
 smoke directory "$PWD/samples"
@@ -43,6 +51,13 @@ for name in usage sample directory; do
     diff "$work/$name.64" "$work/$name.32"
   fi
 done
+if cmp -s "$work/command.32" "$work/command.64" && grep -q '"files": \[{' "$work/command.32" &&
+   grep -qx 'exit code 0' "$work/command.32"; then
+  echo "ok: wine32 Tallyglass.com --json --files, as the 64-bit twin"
+else
+  echo "FAILED: wine32 Tallyglass.com"
+  diff "$work/command.64" "$work/command.32"
+fi
 if [ "$unit" -eq 0 ] && grep -aq '^\[  PASSED  \]' "$work/unit"; then
   echo "ok: wine32 unit tests, $(grep -a '^\[  PASSED  \]' "$work/unit" | tr -d '\r')"
 else

@@ -33,6 +33,21 @@ for preset in linux linux-clang asan windows32 windows64; do
   [ -n "$total" ] && Count $((total - bad - skips)) "$bad" "$skips" || Count 0 1 0
 done
 
+# The command's whole table (tests/cli_test.cpp) against the console twin, Tallyglass.com, under Wine: the
+# 64-bit one, and the 32-bit one where wine32 runs natively.
+for bits in 64 32; do
+  [ "$bits" = 32 ] && [ "$(tests/windows/wine32-mode.sh)" != native ] && continue
+  echo "== the command's table against the $bits-bit Tallyglass.com under wine$bits"
+  if [ -x build/linux/tests/cli_tests ] && [ -f "build/windows$bits/Tallyglass.com" ]; then
+    TALLYGLASS_COMMAND="$PWD/build/windows$bits/Tallyglass.com" \
+      TALLYGLASS_UNDER="$PWD/tests/windows/wine-run.sh $PWD/build/windows$bits/wine wine$bits" build/linux/tests/cli_tests
+  else
+    echo "FAILED: the linux or windows$bits build"
+  fi 2>&1 | tee "$log"
+  result() { grep -cE "^\[ +$1 +\] CliTest\.[A-Za-z]+ \([0-9]+ ms\)$" "$log"; }
+  Count "$(result OK)" "$(($(result FAILED) + $(grep -c '^FAILED: ' "$log")))" "$(result SKIPPED)"
+done
+
 # The real 32-bit program: its whole table ran with the windows32 preset where wine32 runs natively.
 case $(tests/windows/wine32-mode.sh) in
   native) echo "== wine32 runs natively: the windows32 tests above ran the 32-bit programs under it" ;;

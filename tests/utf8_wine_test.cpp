@@ -49,8 +49,8 @@ TEST(Utf8WineTest, Utf8ToUtf16MatchesMultiByteToWideChar) {
                 const char* text = reinterpret_cast<const char*>(bytes);
                 WCHAR wide[16];
                 const int units = MultiByteToWideChar(CP_UTF8, 0, text, length, wide, 16);
-                const std::u16string ours = Utf8ToUtf16(text, static_cast<size_t>(length));
-                if (units > 0 && ours == std::u16string(wide, wide + units)) continue;
+                const WideString ours = Utf8ToUtf16(text, static_cast<size_t>(length));
+                if (units > 0 && ours == WideString(wide, wide + units)) continue;
                 if (++mismatches <= 20)
                     ADD_FAILURE() << "bytes" << Hex(bytes, static_cast<size_t>(length)) << ": Utf8ToUtf16"
                                   << Hex(ours.data(), ours.size()) << ", MultiByteToWideChar"
