@@ -1,7 +1,8 @@
 // Writes a map for the benchmark: a body of about BODY_BYTES of body-like filler, with the items chunk near its
 // end listing ITEM_COUNT items as a real map does (every identifier new, one of a few authors referred back to).
-// With ZERO_BYTES, its embedded files are one deflated entry of that many zero bytes.
-//   make_bench_map OUTPUT BODY_BYTES ITEM_COUNT [ZERO_BYTES]
+// Its embedded files can be one deflated entry of N zero bytes (zeros=N), N small deflated entries
+// (entries=N), or the zip bomb of N entries whose data overlap on one kernel of 256 MiB of zeros (bomb=N).
+//   make_bench_map OUTPUT BODY_BYTES ITEM_COUNT [zeros=N|entries=N|bomb=N]
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +11,31 @@
 #include "filler.h"
 
 namespace {
+
+// The embedded files that `spec` asks for; false when it asks for none that this makes.
+bool BuildFiles(const std::string& spec, Bytes* archive) {
+    const size_t equals = spec.find('=');
+    const std::string kind = spec.substr(0, equals);
+    const unsigned long long n = equals == std::string::npos ? 0 : strtoull(spec.c_str() + equals + 1, nullptr, 10);
+    if (kind == "zeros") {
+        *archive = BuildArchive({{"Items/Zeros.Item.Gbx", std::string(n, '\0')}});
+    } else if (kind == "bomb") {
+        *archive = OverlappingBomb(static_cast<unsigned>(n), size_t{256} << 20);
+    } else if (kind == "entries") {
+        // Each entry as small as an item's file packs, its data packed once.
+        RawArchive raw;
+        raw.entries.resize(n, PackedEntry("", Text(2000)));
+        char name[64];
+        for (unsigned long long i = 0; i < n; ++i) {
+            snprintf(name, sizeof name, "Items/Many/Block%07llu.Item.Gbx", i);
+            raw.entries[i].name = name;
+        }
+        *archive = WriteArchive(raw);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 // A chunk's id, "PIKS", its size and `size` bytes of filler.
 void PutFillerChunk(Bytes& out, uint32_t id, size_t size, uint64_t* state) {
@@ -23,8 +49,8 @@ void PutFillerChunk(Bytes& out, uint32_t id, size_t size, uint64_t* state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4 && argc != 5) {
-        fprintf(stderr, "usage: make_bench_map OUTPUT BODY_BYTES ITEM_COUNT [ZERO_BYTES]\n");
+    if ((argc != 4 && argc != 5) || (argc == 5 && std::string(argv[4]).find('=') == std::string::npos)) {
+        fprintf(stderr, "usage: make_bench_map OUTPUT BODY_BYTES ITEM_COUNT [zeros=N|entries=N|bomb=N]\n");
         return 2;
     }
     const size_t target = strtoull(argv[2], nullptr, 10);
@@ -41,7 +67,10 @@ int main(int argc, char** argv) {
     }
     chunk.embeddedSize = 123456;
     if (argc == 5) {
-        chunk.archive = BuildArchive({{"Items/Zeros.Item.Gbx", std::string(strtoull(argv[4], nullptr, 10), '\0')}});
+        if (!BuildFiles(argv[4], &chunk.archive)) {
+            fprintf(stderr, "make_bench_map: no embedded files of the kind %s\n", argv[4]);
+            return 2;
+        }
         chunk.embeddedSize = static_cast<uint32_t>(chunk.archive.size());
     }
     const Bytes items = BuildItemsChunk(chunk);

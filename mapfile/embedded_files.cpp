@@ -43,19 +43,20 @@ struct DirectoryBounds {
 };
 
 // A record of the central directory, for what libzip does not tell: where the entry's local header is, and
-// the name's very bytes.
+// the name's very bytes. Read as it is needed, not kept.
 struct CentralRecord {
     uint64_t localOffset;
     uint64_t packedSize;
-    uint32_t nameAt;  // in the archive, which is below 4 GiB
+    const char* name;
     uint16_t nameLength;
 };
 
+// The records that can be read, which libzip is then given to read.
 struct CentralDirectory {
     uint64_t offset;  // of the first record: every entry's data lies before it
     uint64_t end;     // behind the last record read
+    size_t count;     // records read
     bool whole;       // every record the end record claims was read, and nothing else is in the directory
-    std::vector<CentralRecord> records;
 };
 
 // The last end record in the archive's tail that its comment fits behind and whose directory lies before it
@@ -109,28 +110,33 @@ bool ReadZip64Values(const unsigned char* extra, size_t length, uint64_t* size, 
     return false;
 }
 
+// Reads the record at `*at` and moves past it; false when no sound record is there before `end`.
+bool ReadRecord(const unsigned char* bytes, uint64_t* at, uint64_t end, CentralRecord* out) {
+    const uint64_t left = end - *at;
+    const unsigned char* record = bytes + *at;
+    if (left < kCentralRecord || Get32(record) != kCentralSignature) return false;
+    const uint16_t nameLength = Get16(record + 28);
+    const size_t extraLength = Get16(record + 30);
+    const uint64_t length = kCentralRecord + nameLength + extraLength + Get16(record + 32);
+    if (length > left) return false;
+    uint64_t size = Get32(record + 24), packed = Get32(record + 20), offset = Get32(record + 42);
+    if (!ReadZip64Values(record + kCentralRecord + nameLength, extraLength, &size, &packed, &offset)) return false;
+    *out = {offset, packed, reinterpret_cast<const char*>(record + kCentralRecord), nameLength};
+    *at += length;
+    return true;
+}
+
 // Reads the records of the directory one after another, as far as they are sound. A count is believed only
-// as far as the directory's bytes can hold its records.
-void ReadDirectory(const unsigned char* bytes, const DirectoryBounds& bounds, CentralDirectory* directory) {
-    directory->offset = bounds.offset;
-    directory->records.reserve(static_cast<size_t>(std::min(bounds.claimed, bounds.length / kCentralRecord)));
-    uint64_t at = bounds.offset, left = bounds.length;
-    while (left >= kCentralRecord && Get32(bytes + at) == kCentralSignature) {
-        const unsigned char* record = bytes + at;
-        const uint16_t nameLength = Get16(record + 28);
-        const size_t extraLength = Get16(record + 30);
-        const uint64_t length = kCentralRecord + nameLength + extraLength + Get16(record + 32);
-        if (length > left) break;
-        uint64_t size = Get32(record + 24), packed = Get32(record + 20), offset = Get32(record + 42);
-        if (!ReadZip64Values(record + kCentralRecord + nameLength, extraLength, &size, &packed, &offset)) break;
-        directory->records.push_back({offset, packed, static_cast<uint32_t>(at + kCentralRecord), nameLength});
-        at += length;
-        left -= length;
-    }
-    directory->end = at;
+// as far as the directory's bytes hold records.
+CentralDirectory ReadDirectory(const unsigned char* bytes, const DirectoryBounds& bounds) {
+    CentralDirectory directory = {bounds.offset, bounds.offset, 0, false};
+    CentralRecord record;
+    while (ReadRecord(bytes, &directory.end, bounds.offset + bounds.length, &record)) ++directory.count;
     // Writers without ZIP64 keep only the count's low 16 bits, as libzip allows.
-    const uint64_t read = directory->records.size();
-    directory->whole = left == 0 && (read == bounds.claimed || (!bounds.zip64 && read % 0x10000 == bounds.claimed));
+    const uint64_t read = directory.count;
+    directory.whole = directory.end == bounds.offset + bounds.length &&
+                      (read == bounds.claimed || (!bounds.zip64 && read % 0x10000 == bounds.claimed));
+    return directory;
 }
 
 // Where an entry's packed bytes stand.
@@ -141,26 +147,27 @@ struct Span {
     uint32_t index;
 };
 
-// Holds each entry's packed bytes to the archive: its local header and data must lie before the central
-// directory, and no two entries' may share a byte, as in a zip bomb whose entries all inflate one kernel.
-std::vector<Place> PlaceEntries(const unsigned char* bytes, const CentralDirectory& directory) {
-    std::vector<Place> places(directory.records.size(), kHeld);
+// Holds each entry's packed bytes to the archive: its local header (at `offsets`) and data must lie before
+// the central directory, and no two entries' may share a byte, as in a zip bomb whose entries all inflate one
+// kernel.
+std::vector<Place> PlaceEntries(const unsigned char* bytes, uint64_t directory, const std::vector<uint64_t>& offsets,
+                                const std::vector<EmbeddedFile>& files) {
+    std::vector<Place> places(offsets.size(), kHeld);
     std::vector<Span> spans;
-    spans.reserve(directory.records.size());
-    for (uint32_t i = 0; i < directory.records.size(); ++i) {
-        const CentralRecord& record = directory.records[i];
-        const uint64_t room = record.localOffset <= directory.offset ? directory.offset - record.localOffset : 0;
-        if (room < kLocalHeader || Get32(bytes + record.localOffset) != kLocalSignature) {
+    spans.reserve(offsets.size());
+    for (uint32_t i = 0; i < offsets.size(); ++i) {
+        const uint64_t room = offsets[i] <= directory ? directory - offsets[i] : 0;
+        if (room < kLocalHeader || Get32(bytes + offsets[i]) != kLocalSignature) {
             places[i] = kOutside;
             continue;
         }
-        const unsigned char* local = bytes + record.localOffset;
+        const unsigned char* local = bytes + offsets[i];
         const uint64_t header = kLocalHeader + Get16(local + 26) + Get16(local + 28);
-        if (header > room || record.packedSize > room - header) {
+        if (header > room || files[i].packedSize > room - header) {
             places[i] = kOutside;
             continue;
         }
-        spans.push_back({record.localOffset, record.localOffset + header + record.packedSize, i});
+        spans.push_back({offsets[i], offsets[i] + header + files[i].packedSize, i});
     }
     // Sorted by start, the entries that overlap come in runs, each starting before the furthest end so far:
     // every entry of a run of two or more overlaps another.
@@ -187,7 +194,7 @@ const unsigned char DirectorySource::kZeros[kEndSearch] = {};
 
 zip_t* OpenDirectory(const unsigned char* bytes, const CentralDirectory& directory, DirectorySource* source) {
     // The archive is below 4 GiB; libzip takes a count's low 16 bits as writers without ZIP64 leave them.
-    const uint64_t count = directory.records.size();
+    const uint64_t count = directory.count;
     memset(source->end, 0, sizeof source->end);
     Put32(source->end, kEndSignature);
     Put16(source->end + 8, static_cast<uint32_t>(count & 0xFFFF));
@@ -371,23 +378,29 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
     DirectoryBounds bounds;
     CentralDirectory directory = {};
     const bool found = size <= UINT32_MAX && FindDirectory(bytes, size, &bounds);
-    if (found) ReadDirectory(bytes, bounds, &directory);
+    if (found) directory = ReadDirectory(bytes, bounds);
     DirectorySource source;
     zip_t* archive = found ? OpenDirectory(bytes, directory, &source) : nullptr;
     // libzip lists what was read here, or the two do not agree on where each entry's data is; and a directory
     // that is not whole holds at least a record, or nothing of it can be read.
-    const size_t count = directory.records.size();
+    const size_t count = directory.count;
     bool agree = archive && zip_get_num_entries(archive, 0) == static_cast<zip_int64_t>(count) &&
                  (directory.whole || count > 0);
+    // Beside libzip's own, a name and three sizes an entry: the local header's place is the third.
+    std::vector<uint64_t> offsets;
+    std::vector<bool> rawUnsafe;
+    files->files.reserve(agree ? count : 0);
+    offsets.reserve(agree ? count : 0);
     zip_stat_t stat;
-    for (size_t i = 0; agree && i < count; ++i) {
+    CentralRecord record;
+    for (uint64_t i = 0, at = directory.offset; agree && i < count; ++i) {
         zip_stat_init(&stat);
-        agree = zip_stat_index(archive, i, 0, &stat) == 0 && (stat.valid & ZIP_STAT_NAME) &&
-                (stat.valid & ZIP_STAT_COMP_SIZE) && stat.comp_size == directory.records[i].packedSize;
+        agree = ReadRecord(bytes, &at, directory.end, &record) && zip_stat_index(archive, i, 0, &stat) == 0 &&
+                (stat.valid & ZIP_STAT_NAME) && (stat.valid & ZIP_STAT_COMP_SIZE) && stat.comp_size == record.packedSize;
         if (!agree) break;
-        const CentralRecord& record = directory.records[i];
-        files->files.push_back({NameOf(archive, i, stat.name, reinterpret_cast<const char*>(bytes) + record.nameAt,
-                                       record.nameLength), stat.size, stat.comp_size});
+        files->files.push_back({NameOf(archive, i, stat.name, record.name, record.nameLength), stat.size, stat.comp_size});
+        offsets.push_back(record.localOffset);
+        rawUnsafe.push_back(IsUnsafeName(record.name, record.nameLength, false));
     }
     if (!agree) {
         if (archive) zip_discard(archive);
@@ -397,7 +410,8 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
     }
     if (!directory.whole) files->findings.push_back({FindingKind::kPartialArchive, ""});
 
-    const std::vector<Place> places = PlaceEntries(bytes, directory);
+    const std::vector<Place> places = PlaceEntries(bytes, directory.offset, offsets, files->files);
+    std::vector<uint64_t>().swap(offsets);
     Progress progress = {to, 0, 0, 0};
     for (size_t i = 0; i < count; ++i) {
         if (places[i] == kHeld) files->packedTotal += files->files[i].packedSize;
@@ -414,10 +428,8 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
     auto repeat = repeats.begin();
     for (uint32_t i = 0; i < count; ++i) {
         const std::string& name = files->files[i].name;
-        const CentralRecord& record = directory.records[i];
         if (IsLocalPath(name)) files->findings.push_back({FindingKind::kLocalPath, name});
-        if (IsUnsafeName(name.data(), name.size(), true) ||
-            IsUnsafeName(reinterpret_cast<const char*>(bytes) + record.nameAt, record.nameLength, false)) {
+        if (IsUnsafeName(name.data(), name.size(), true) || rawUnsafe[i]) {
             files->findings.push_back({FindingKind::kUnsafePath, name});
         }
         if (repeat != repeats.end() && repeat->first == i) {

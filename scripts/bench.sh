@@ -28,10 +28,15 @@ echo "== many maps: one process over 1,000 copies of the sample against 1,000 pr
 mkdir -p "$maps/copies"
 for i in $(seq 1000); do cp samples/Sample.Map.Gbx "$maps/copies/$i.Map.Gbx"; done
 "$bin/bench_compare" --many build/bench/tallyglass "${1:-11}" "$maps"/copies/*.Map.Gbx
-echo "== the embedded files checked: a map whose one embedded file is 200 MB of zeros, packed in about 200 KB"
-file=$maps/zeros-200MB.Map.Gbx
-[ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" "$file" 0 1 200000000
-"$bin/bench_compare" --files build/bench/tallyglass "${1:-11}" "$file"
+echo "== the embedded files checked: one file of 200 MB of zeros packed in about 200 KB; the zip bomb of 1,000"
+echo "   entries whose data overlap on a kernel of 256 MiB of zeros; 100,000 and 1,000,000 small entries"
+for map in "zeros-200MB zeros=200000000" "bomb-1000 bomb=1000" "entries-100k entries=100000" \
+           "entries-1M entries=1000000"; do
+  read -r name files <<<"$map"
+  file=$maps/$name.Map.Gbx
+  [ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" "$file" 0 1 "$files"
+  "$bin/bench_compare" --files build/bench/tallyglass "${1:-11}" "$file"
+done
 echo "== chunk search over 512 MiB"
 "$bin/find_chunk_bench" --benchmark_filter='/536870912$'
 echo "== the page in each engine: cold, a tiny map declaring a huge body, and against the tool on a 256 MB body"
