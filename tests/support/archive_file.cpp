@@ -182,7 +182,7 @@ Bytes WriteArchive(const RawArchive& archive) {
 
 RawEntry PackedEntry(const std::string& name, const std::string& content, bool stored) {
     const Bytes zip = BuildArchive({{"x", content, stored}});
-    const size_t data = 30 + 1 + (zip[28] | zip[29] << 8);
+    const size_t data = 30 + 1 + static_cast<size_t>(zip[28] | zip[29] << 8);
     const size_t packedSize = WordAt(zip, 18);
     RawEntry entry;
     entry.name = name;
