@@ -120,7 +120,7 @@ void AppendJsonFiles(Output* out, const EmbeddedFiles& files, bool known) {
     for (const Finding& finding : files.findings) {
         out->text += &finding == &files.findings[0] ? "{\"kind\": \"" : ", {\"kind\": \"";
         out->text += std::string(FindingCode(finding.kind)) + "\", \"name\": ";
-        if (finding.name.empty()) {
+        if (ConcernsArchive(finding.kind)) {
             out->text += "null";
         } else {
             AppendJsonUtf8(&out->text, finding.name.data(), finding.name.size());

@@ -63,7 +63,7 @@ std::string LimitSentence(const SizeLimit& limit, uint64_t fileSize) {
 
 void PrintFindings(const MapName& name, const EmbeddedFiles& files) {
     for (const Finding& finding : files.findings) {
-        PrintSentence(name, FindingSentence(finding.kind) + (finding.name.empty() ? "." : ": " + LineUtf8(finding.name)));
+        PrintSentence(name, FindingSentence(finding.kind) + (ConcernsArchive(finding.kind) ? "." : ": " + LineUtf8(finding.name)));
     }
 }
 

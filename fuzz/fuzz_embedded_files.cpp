@@ -13,10 +13,6 @@
 
 namespace {
 
-bool IsArchiveWide(FindingKind kind) {
-    return kind == FindingKind::kDamagedArchive || kind == FindingKind::kPartialArchive || kind == FindingKind::kCutShort;
-}
-
 void Broken(const char* rule) {
     fprintf(stderr, "rule broken: %s\n", rule);
     abort();
@@ -45,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const Finding& finding : files.findings) {
         bool named = false;
         for (const EmbeddedFile& file : files.files) named = named || file.name == finding.name;
-        if (IsArchiveWide(finding.kind) ? !finding.name.empty() : !named) Broken("a finding names no file");
+        if (ConcernsArchive(finding.kind) ? !finding.name.empty() : !named) Broken("a finding names no file");
     }
     // Entries may share a name, one held and one not: only then may the sum by name differ.
     bool shared = false;

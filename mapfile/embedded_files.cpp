@@ -252,10 +252,11 @@ bool LeadsOut(const char* segment, size_t length) {
     return dots >= 2;
 }
 
-// Whether a name could unpack outside its folder or hide what it is: a segment that leads out, a control
-// (a zero byte too) or DEL; in UTF-8 text also a C1 control, a bidirectional embedding, override or isolate,
-// U+2028 or U+2029. Those are what each front door shows as U+FFFD.
+// Whether a name could unpack outside its folder or hide what it is: no name at all, a segment that leads out,
+// a control (a zero byte too) or DEL; in UTF-8 text also a C1 control, a bidirectional embedding, override or
+// isolate, U+2028 or U+2029. Those are what each front door shows as U+FFFD.
 bool IsUnsafeName(const char* name, size_t length, bool utf8) {
+    if (length == 0) return true;
     const unsigned char* s = reinterpret_cast<const unsigned char*>(name);
     for (size_t start = 0, i = 0; i <= length; ++i) {
         if (i < length && s[i] != '/' && s[i] != '\\') {
@@ -361,13 +362,13 @@ std::vector<std::pair<uint32_t, uint32_t>> Repeats(const std::vector<EmbeddedFil
     return repeats;
 }
 
-// What keeps an entry from being read, or kMissing when it is read: only stored and deflated entries are
-// inflated, and only from packed bytes of their own.
+// What keeps an entry from being read, or kMissing when it is read: only packed bytes of its own are inflated,
+// and only stored or deflated ones. Damage is said first: however packed, a bomb's entries are a bomb's.
 FindingKind Unread(const zip_stat_t& stat, Place place) {
-    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return FindingKind::kPackedOtherwise;
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) return FindingKind::kEncrypted;
     if (place == kOutside) return FindingKind::kOutsideArchive;
     if (place == kOverlapping) return FindingKind::kOverlapping;
+    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return FindingKind::kPackedOtherwise;
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) return FindingKind::kEncrypted;
     return FindingKind::kMissing;
 }
 
@@ -489,6 +490,10 @@ bool ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files, const Re
         files->findings.push_back({FindingKind::kMissing, std::string(item.identifier.bytes, item.identifier.length)});
     }
     return true;
+}
+
+bool ConcernsArchive(FindingKind kind) {
+    return kind == FindingKind::kDamagedArchive || kind == FindingKind::kPartialArchive || kind == FindingKind::kCutShort;
 }
 
 const char* FindingSentence(FindingKind kind) {

@@ -36,8 +36,11 @@ enum class FindingKind {
 
 struct Finding {
     FindingKind kind;
-    std::string name;  // the file or the listed item it concerns; empty for the whole archive
+    std::string name;  // the file or the listed item it concerns (which may be empty); empty for the archive
 };
+
+// Whether a finding concerns the whole archive, not a file: its name is then empty.
+bool ConcernsArchive(FindingKind kind);
 
 struct EmbeddedFiles {
     std::vector<EmbeddedFile> files;  // in the archive's order

@@ -479,7 +479,8 @@ TEST_F(CliTest, EveryArchiveCaseInAMap) {
         for (const std::string& name : c.names) json += name + "\n";
         json += "--\n";
         for (const auto& [sentence, name] : c.findings) {
-            said += "tallyglass: " + paths.back() + ": " + sentence + (name.empty() ? "." : ": " + LineSafe(name)) + "\n";
+            const bool archive = sentence == kDamagedArchive || sentence == kPartialArchive || sentence == kCutShort;
+            said += "tallyglass: " + paths.back() + ": " + sentence + (archive ? "." : ": " + LineSafe(name)) + "\n";
             json += std::string(FindingCodeOf(sentence)) + " " + name + "\n";
         }
         json += "==\n";
