@@ -201,12 +201,14 @@ zip_t* OpenDirectory(const unsigned char* bytes, const CentralDirectory& directo
     Put16(source->end + 10, static_cast<uint32_t>(count & 0xFFFF));
     Put32(source->end + 12, static_cast<uint32_t>(directory.end - directory.offset));
     Put32(source->end + 16, static_cast<uint32_t>(directory.offset));
-    source->fragments[0] = {const_cast<unsigned char*>(bytes), directory.end};
-    source->fragments[1] = {const_cast<unsigned char*>(DirectorySource::kZeros), sizeof DirectorySource::kZeros};
-    source->fragments[2] = {source->end, sizeof source->end};
+    // No fragment without bytes: libzip numbers the fragments' places wrong after one.
+    zip_uint64_t fragments = 0;
+    if (directory.end > 0) source->fragments[fragments++] = {const_cast<unsigned char*>(bytes), directory.end};
+    source->fragments[fragments++] = {const_cast<unsigned char*>(DirectorySource::kZeros), sizeof DirectorySource::kZeros};
+    source->fragments[fragments++] = {source->end, sizeof source->end};
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* zipSource = zip_source_buffer_fragment_create(source->fragments, 3, 0, &error);
+    zip_source_t* zipSource = zip_source_buffer_fragment_create(source->fragments, fragments, 0, &error);
     zip_t* archive = zipSource ? zip_open_from_source(zipSource, ZIP_RDONLY, &error) : nullptr;
     zip_error_fini(&error);
     if (!archive && zipSource) zip_source_free(zipSource);

@@ -371,6 +371,7 @@ std::vector<ArchiveCase> ArchiveCases() {
          {{kPartialArchive, ""}}},
         {"a ZIP64 end record that lies about where the directory is", WriteArchive(lies), {},
          {{kDamagedArchive, ""}}, 0, false},
+        {"an archive without entries", WriteArchive({}), {}, {}},
         {"no archive at all", Bytes(300, 'z'), {}, {{kDamagedArchive, ""}}, 0, false},
         {"thousands of entries", BuildArchive(many), manyNames, {}},
     };
