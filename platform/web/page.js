@@ -49,6 +49,21 @@ function ReadFolder(folder, root) {
   }).then(function (lists) { return [].concat.apply([], lists); });
 }
 
+// The same through a folder's handle, where the browser gives one: Chromium reads a folder dropped on a page
+// opened from disk only so.
+async function ReadFolderHandle(folder, path) {
+  var files = [];
+  for await (var child of folder.values()) {
+    var at = path + child.name;
+    if (child.kind === "directory") {
+      files = files.concat(await ReadFolderHandle(child, at + "/"));
+    } else {
+      try { files.push([at, await child.getFile()]); } catch (e) { /* left out */ }
+    }
+  }
+  return files;
+}
+
 var input = document.getElementById("maps");
 input.addEventListener("change", function () {
   AddMaps(Array.prototype.map.call(input.files, function (file) { return [file.name, file]; }), 0);
@@ -80,7 +95,9 @@ document.addEventListener("drop", function (event) {
     if (items[i].kind !== "file") continue;
     var entry = items[i].webkitGetAsEntry ? items[i].webkitGetAsEntry() : null;
     if (entry && entry.isDirectory) {
-      folders.push(ReadFolder(entry, entry.fullPath));
+      folders.push(items[i].getAsFileSystemHandle ? items[i].getAsFileSystemHandle().then(function (handle) {
+        return ReadFolderHandle(handle, "");
+      }).catch(function () { return []; }) : ReadFolder(entry, entry.fullPath));
     } else {
       var file = items[i].getAsFile();
       maps.push([file ? file.name : entry ? entry.name : "", file]);
