@@ -44,13 +44,16 @@ async function TimeChoice(browser, maps) {
     window.timedChoice = new Promise((done) => {
       document.addEventListener("change", () => {
         const chosen = performance.now();
+        let left = count;
+        // Counted from the changes themselves: a search of a pool's page at each would weigh on its time.
         new MutationObserver((changes, observer) => {
-          if (document.querySelectorAll("[data-map][data-done]").length < count) return;
+          left -= changes.filter((change) => change.target.tagName === "ARTICLE").length;
+          if (left > 0) return;
           observer.disconnect();
           const now = performance.now();
-          const line = document.querySelector("[data-map][data-done] [data-kind]").textContent.split("\n")[0];
+          const line = document.querySelector("article[data-done] [data-kind]").textContent.split("\n")[0];
           done({ opened: now, chosen: now - chosen, line });
-        }).observe(document.body, { subtree: true, childList: true, attributes: true });
+        }).observe(document.body, { subtree: true, attributes: true, attributeFilter: ["data-done"] });
       }, { capture: true, once: true });
     });
   }, maps.length);

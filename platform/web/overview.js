@@ -32,7 +32,7 @@ function MarginText(job) {
 
 function CellTexts(job) {
   if (!job.done) return ["", "", "", "", job.state === "running" ? "running" : "waiting"];
-  return [job.reported ? job.items.toLocaleString("en-US") : "", job.reported ? SizeText(job.embeddedSize) : "",
+  return [job.reported ? Grouped(job.items) : "", job.reported ? SizeText(job.embeddedSize) : "",
           job.fileSize === null ? "" : SizeText(job.fileSize), MarginText(job),
           job.error !== "" ? job.errorText : job.findings.join(", ").replaceAll("_", " ")];
 }

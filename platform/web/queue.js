@@ -137,13 +137,21 @@ function StartWorker(slot) {
 }
 
 // A small file is read whole here, to go with its map; a folder, or a file the browser will not read, cannot
-// be opened, and the worker hears so with the map.
+// be opened, and the worker hears so with the map. A file is read whole as it is (a slice of it would be one
+// more blob for the browser to make).
 function Prepare(job) {
   if (!job.file) return Promise.resolve({ readable: false, bytes: null });
-  var whole = job.file.size <= kWholeFile;
-  return job.file.slice(0, whole ? Math.max(job.file.size, 1) : 1).arrayBuffer().then(function (bytes) {
+  var whole = job.size <= kWholeFile;
+  return (whole ? job.file : job.file.slice(0, 1)).arrayBuffer().then(function (bytes) {
     return { readable: true, bytes: whole ? bytes : null };
   }, function () { return { readable: false, bytes: null }; });
+}
+
+// The next maps' files are read while the workers run the maps before them, a few maps ahead.
+function ReadAhead() {
+  queue.slice(0, 2 * kWorkers).forEach(function (job) {
+    if (!job.prepared) job.prepared = Prepare(job);
+  });
 }
 
 function Run(slot, job) {
@@ -151,10 +159,11 @@ function Run(slot, job) {
   job.slot = slot;
   job.state = "running";
   job.timer = setTimeout(function () { ShowRunning(job); }, progressAfterMs);
-  Prepare(job).then(function (prepared) {
+  (job.prepared || Prepare(job)).then(function (prepared) {
+    job.prepared = null;
     if (slot.job !== job) return;
     var game = chooser.value;
-    slot.worker.postMessage({ id: job.id, name: job.name, size: job.file ? job.file.size : 0,
+    slot.worker.postMessage({ id: job.id, name: job.name, size: job.size,
                               readable: prepared.readable, bytes: prepared.bytes, limit: [game, games[game][1]] },
                             prepared.bytes ? [prepared.bytes] : []);
   });
@@ -170,6 +179,7 @@ function Next() {
     if (slot.ready && queue.length > 0) Run(slot, queue.shift());
     --waiting;
   });
+  ReadAhead();
 }
 
 // A running map's worker ends with it, and a new one takes its place; a map still waiting leaves the queue.
@@ -178,6 +188,7 @@ function Stop(job) {
   var slot = job.slot;
   if (slot) EndWorker(slot);
   queue = queue.filter(function (other) { return other !== job; });
+  job.prepared = null;
   job.stopped = true;
   job.error = "stopped";
   job.errorText = "Stopped.";
@@ -186,10 +197,11 @@ function Stop(job) {
 }
 
 function Add(batch, name, file, folded) {
-  var job = { id: jobs.length, name: name, file: file, batch: batch, state: "waiting", done: false, read: 0,
-              checked: null, progress: null, running: null, timer: 0, reported: false, stopped: false,
-              findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0, line: null,
-              limited: false, slot: null, row: null, limit: null };
+  // A file's size is read once: Chromium asks the file system again each time it is read.
+  var job = { id: jobs.length, name: name, file: file, size: file ? file.size : 0, batch: batch, state: "waiting",
+              done: false, read: 0, checked: null, progress: null, running: null, timer: 0, reported: false,
+              stopped: false, findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0,
+              line: null, limited: false, slot: null, row: null, limit: null, prepared: null };
   batch.jobs.push(job);
   jobs.push(job);
   queue.push(job);

@@ -17,7 +17,10 @@ function Make(tag, className, text) {
   return element;
 }
 
-function Plural(count, word) { return count.toLocaleString("en-US") + " " + word + (count === 1 ? "" : "s"); }
+// 7,336,960: written here, as the locale's formatter costs more than a pool's every other count.
+function Grouped(count) { return String(count).replace(/\B(?=(\d{3})+$)/g, ","); }
+
+function Plural(count, word) { return Grouped(count) + " " + word + (count === 1 ? "" : "s"); }
 
 // As the report writes sizes: "812 bytes", "12.3 kB", "345.6 KB", "6.3 MB", "1.2 GB".
 function SizeText(bytes) {
@@ -174,7 +177,7 @@ function ShowRunning(job) {
 function ShowProgress(job) {
   if (!job.progress) return;
   var checking = job.checked !== null;
-  job.progress.max = checking ? job.checked[1] : job.file ? job.file.size : 0;
+  job.progress.max = checking ? job.checked[1] : job.size;
   job.progress.value = checking ? job.checked[0] : job.read;
   job.progress.setAttribute("aria-label", (checking ? "Checking the embedded files of " : "Reading ") + job.name);
 }
@@ -186,8 +189,8 @@ function ShowLimit(job) {
   var game = Game(), size = job.fileSize, over = size > game[1], by = Math.abs(size - game[1]);
   job.limit.textContent = "The map file is " + SizeText(size) + ", " + SizeText(by) + (over ? " over" : " under") +
     " the " + SizeText(game[1]) + " that " + game[0] + " takes. ";
-  job.limit.appendChild(Make("span", "bytes", "(" + size.toLocaleString("en-US") + " bytes, " +
-    by.toLocaleString("en-US") + (over ? " over " : " under ") + game[1].toLocaleString("en-US") + ")"));
+  job.limit.appendChild(Make("span", "bytes", "(" + Grouped(size) + " bytes, " +
+    Grouped(by) + (over ? " over " : " under ") + Grouped(game[1]) + ")"));
   job.limit.toggleAttribute("data-over", over);
 }
 
