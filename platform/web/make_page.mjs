@@ -18,9 +18,9 @@ const here = dirname(template);
 const escape = (text) => text.replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;").trim();
 const wasmBase64 = readFileSync(wasm).toString("base64");
 const worker = `var tallyglassWasm = "${wasmBase64}";\n${readFileSync(workerScript, "utf8")}`;
-// The page carries its script and style without their comment lines and indentation, which the sources keep:
-// none of their strings spans lines.
-const Lean = (text) => text.split("\n").map((line) => line.trim()).filter((line) => line !== "" && !line.startsWith("//"))
+// The page carries its script and style without their comment lines (// and one-line /* */) and indentation,
+// which the sources keep: none of their strings spans lines.
+const Lean = (text) => text.split("\n").map((line) => line.trim()).filter((line) => line !== "" && !line.startsWith("//") && !(line.startsWith("/*") && line.endsWith("*/")))
   .join("\n");
 const script = `"use strict";\n(function () {\n${Lean(kScripts.map((name) => readFileSync(join(here, name), "utf8")).join("\n"))}\n})();\n`;
 const style = Lean(readFileSync(join(here, "style.css"), "utf8")) + "\n";
