@@ -48,5 +48,12 @@ const policy = [
   "form-action 'none'",
 ].join("; ");
 page = page.replace("@CSP@", () => policy);
+// The page is meant to stay small enough to mail and to keep anywhere.
+const kMostBytes = 240000;
+const bytes = Buffer.byteLength(page);
+if (bytes > kMostBytes) {
+  console.error(`make_page: the page would be ${bytes} bytes, more than ${kMostBytes}`);
+  process.exit(1);
+}
 writeFileSync(out, page);
-console.log(`make_page: ${out}: ${Buffer.byteLength(page).toLocaleString("en-US")} bytes`);
+console.log(`make_page: ${out}: ${bytes.toLocaleString("en-US")} bytes`);
