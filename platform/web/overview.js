@@ -109,14 +109,19 @@ function CountMaps() {
     findings + " with findings, " + Plural(errors, "error") + ".";
 }
 
+// Rows are filled and sorted a few times a second while a pool runs, and at once when it is done: a table
+// laid out again for every map would hold the page longer than the maps take.
+var refreshAfterMs = 250;
+var refreshing = 0;
 function ShowRow(job) {
   if (!job.row) return;
-  FillRow(job);
-  SortRows();
-  CountMaps();
+  if (jobs.every(function (other) { return other.done; })) return RefillRows();
+  if (!refreshing) refreshing = setTimeout(RefillRows, refreshAfterMs);
 }
 
 function RefillRows() {
+  clearTimeout(refreshing);
+  refreshing = 0;
   jobs.forEach(function (job) { if (job.row) FillRow(job); });
   SortRows();
   CountMaps();

@@ -81,7 +81,7 @@ function Unavailable() {
 // The bytes the worker reads of a large file, read here (WebKit lets only the page read a chosen file from
 // disk) and handed over, not copied.
 function Serve(slot, job, position, length) {
-  job.file.slice(position, position + length).arrayBuffer().then(function (bytes) {
+  ReadBytes(job.file.slice(position, position + length)).then(function (bytes) {
     if (slot.job !== job) return;
     job.read = Math.max(job.read, position + bytes.byteLength);
     ShowProgress(job);
@@ -136,13 +136,23 @@ function StartWorker(slot) {
   };
 }
 
+// A blob's bytes: FileReader, which WebKit reads a file with several times as fast as with arrayBuffer().
+function ReadBytes(blob) {
+  return new Promise(function (done, fail) {
+    var reader = new FileReader();
+    reader.onload = function () { done(reader.result); };
+    reader.onerror = fail;
+    reader.readAsArrayBuffer(blob);
+  });
+}
+
 // A small file is read whole here, to go with its map; a folder, or a file the browser will not read, cannot
 // be opened, and the worker hears so with the map. A file is read whole as it is (a slice of it would be one
 // more blob for the browser to make).
 function Prepare(job) {
   if (!job.file) return Promise.resolve({ readable: false, bytes: null });
   var whole = job.size <= kWholeFile;
-  return (whole ? job.file : job.file.slice(0, 1)).arrayBuffer().then(function (bytes) {
+  return ReadBytes(whole ? job.file : job.file.slice(0, 1)).then(function (bytes) {
     return { readable: true, bytes: whole ? bytes : null };
   }, function () { return { readable: false, bytes: null }; });
 }
