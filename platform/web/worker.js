@@ -6,8 +6,7 @@
 // ArrayBuffer, or null when the page could not read them), posts each box as it is shown ({id, box}), how far
 // the embedded files are read ({id, progress: [done, total]}), after a report the embedded files ({id, files}),
 // then {id, done, heap, line, run}: the map's JSON line and what the run came to.
-// tallyglassWasm, the module as base64, is put ahead of this script by make_page.mjs.
-Module["wasmBinary"] = Uint8Array.from(atob(tallyglassWasm), function (c) { return c.charCodeAt(0); });
+// tallyglassWasm, the module deflated (raw) as base64, is put ahead of this script by make_page.mjs.
 
 var tallyglassJob = null;
 var tallyglassReady = false;
@@ -16,6 +15,19 @@ var tallyglassUtf16 = new TextDecoder("utf-16le");
 var tallyglassUtf8 = new TextDecoder("utf-8");
 var tallyglassLine = [];
 
+// The module is inflated as the browser inflates a download, then compiled; where either fails, the page
+// cannot run here. Written into the stream, not read from a Blob, which WebKit's worker may not read from disk.
+Module["instantiateWasm"] = function (imports, receive) {
+  var inflate = new DecompressionStream("deflate-raw"), writer = inflate.writable.getWriter();
+  writer.write(Uint8Array.from(atob(tallyglassWasm), function (c) { return c.charCodeAt(0); }));
+  writer.close();
+  new Response(inflate.readable).arrayBuffer()
+    .then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
+    .then(function (made) { receive(made.instance, made.module); }, function (error) {
+      postMessage({ unavailable: String(error) });
+    });
+  return {};
+};
 Module["onAbort"] = function (what) {
   if (!tallyglassReady) postMessage({ unavailable: String(what) });
 };
