@@ -211,7 +211,8 @@ function Add(batch, name, file, folded) {
   var job = { id: jobs.length, name: name, file: file, size: file ? file.size : 0, batch: batch, state: "waiting",
               done: false, read: 0, checked: null, progress: null, running: null, timer: 0, reported: false,
               stopped: false, findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0,
-              line: null, limited: false, slot: null, row: null, limit: null, prepared: null };
+              line: null, limited: false, slot: null, row: null, limit: null, prepared: null, undrawn: [],
+              lastBox: null };
   batch.jobs.push(job);
   jobs.push(job);
   queue.push(job);

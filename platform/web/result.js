@@ -43,15 +43,30 @@ function AddResult(job, folded) {
   job.details = result.appendChild(Make("details"));
   job.details.open = !folded;
   job.details.appendChild(Make("summary", "", "Report, embedded files and findings"));
+  job.details.addEventListener("toggle", function () { if (job.details.open) DrawDetails(job); });
   results.appendChild(result);
 }
 
+// Folded details are drawn when they are first opened: a pool's page draws only the lines in sight.
+function Draw(job, action) {
+  if (job.details.open) return action();
+  job.undrawn.push(action);
+}
+
+function DrawDetails(job) {
+  job.undrawn.splice(0).forEach(function (action) { action(); });
+}
+
 function ShowBox(job, kind, text) {
+  if (kind === "information") job.reported = true;
+  Draw(job, function () { DrawBox(job, kind, text); });
+}
+
+function DrawBox(job, kind, text) {
   if (kind === "more") {
     job.lastBox.append(text);
     return;
   }
-  if (kind === "information") job.reported = true;
   var name = kind === "information" ? "Information" : "Warning";
   var box = Make("div", "box " + kind);
   box.setAttribute("role", "group");
@@ -114,11 +129,15 @@ function MoreButton(count, what) {
 // The embedded files under the report, largest packed first, each with a bar to its size; where the archive
 // cannot be read, that in place of the table; then what is wrong with them.
 function ShowFiles(job, files) {
-  var entries = FileEntries(files);
   job.findings = [];
   files.findings.forEach(function (finding) {
     if (job.findings.indexOf(finding.kind) < 0) job.findings.push(finding.kind);
   });
+  Draw(job, function () { DrawFiles(job, files); });
+}
+
+function DrawFiles(job, files) {
+  var entries = FileEntries(files);
   var section = Make("section", "files");
   section.setAttribute("aria-label", "Embedded files of " + job.name);
   if (!files.known) {

@@ -174,10 +174,17 @@ async function CheckOverviewUse(browser, label, chosen) {
 async function CheckPool(browser, label, chosen) {
   await browser.Choose(chosen.map((c) => join(casesDir, c.map)));
   await browser.WaitFor(Done, 180000, chosen.length);
-  // A long list of files shows its largest first; the rest is one click away.
-  const files = chosen.reduce((sum, c) => sum + (c.json.files || []).length, 0);
+  // A pool's results are folded, drawn once opened; a long list of files shows its largest first, and the
+  // rest is one click away.
+  const folded = await browser.Evaluate(() => Array.from(document.querySelectorAll("article details"), (d) => !d.open));
+  await browser.Evaluate(() => document.querySelectorAll("article details").forEach((details) => { details.open = true; }));
+  const boxes = chosen.reduce((sum, c) => sum + c.messages.length, 0);
+  await browser.WaitFor((count) => document.querySelectorAll("article [data-kind]").length === count, 30000, boxes);
   await browser.Evaluate(() => document.querySelectorAll("button.rest").forEach((button) => button.click()));
+  const files = chosen.reduce((sum, c) => sum + (c.json.files || []).length, 0);
   await browser.WaitFor((count) => document.querySelectorAll("[data-file]").length === count, 30000, files);
+  Check(`${label}: each result's details folded in a pool of more than three maps`,
+        folded.some((f) => f !== chosen.length > 3) ? `folded ${JSON.stringify(folded)}` : "");
   const { results, rows, overview, summary, progress } = await browser.Evaluate(Results);
   Check(`${label}: ${chosen.length} maps at once, a result each in the order given`,
         JSON.stringify(results.map((r) => r.map)) !== JSON.stringify(chosen.map((c) => c.map))
