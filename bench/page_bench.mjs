@@ -51,7 +51,8 @@ async function TimeChoice(browser, maps) {
           if (left > 0) return;
           observer.disconnect();
           const now = performance.now();
-          const line = document.querySelector("article[data-done] [data-kind]").textContent.split("\n")[0];
+          // A pool's details are folded, not drawn: it has no first line.
+          const line = (document.querySelector("article[data-done] [data-kind]")?.textContent ?? "").split("\n")[0];
           done({ opened: now, chosen: now - chosen, line });
         }).observe(document.body, { subtree: true, attributes: true, attributeFilter: ["data-done"] });
       }, { capture: true, once: true });
