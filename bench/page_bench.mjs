@@ -94,7 +94,8 @@ for (const engine of kEngines) {
   console.log(`${browser.version}: cold ${Median(cold).toFixed(0)} ms, tiny map declaring a huge body ` +
               `${Median(huge).toFixed(0)} ms; 256 MB body: native ${n.toFixed(0)} ms, page ${p.toFixed(0)} ms, ratio ` +
               `${(p / n).toFixed(2)}; pool of ${pool.length} maps: native ${pn.toFixed(0)} ms, page ${pp.toFixed(0)} ms, ` +
-              `ratio ${(pp / pn).toFixed(2)} (medians of ${runs}, load average ${loadavg().map((l) => l.toFixed(2)).join(" ")}); the page's first line: ${line}`);
+              `ratio ${(pp / pn).toFixed(2)} (medians of ${runs}, load average ` +
+              `${loadavg().map((l) => l.toFixed(2)).join(" ")}); the page's first line: ${line}`);
   failed ||= !line.startsWith("Number of embedded items: ");
 }
 process.exit(failed ? 1 : 0);

@@ -23,9 +23,11 @@ const wasmBase64 = deflateRawSync(readFileSync(wasm), { level: 9 }).toString("ba
 const worker = `var tallyglassWasm = "${wasmBase64}";\n${readFileSync(workerScript, "utf8")}`;
 // The page carries its script and style without their comment lines (// and one-line /* */) and indentation,
 // which the sources keep: none of their strings spans lines.
-const Lean = (text) => text.split("\n").map((line) => line.trim()).filter((line) => line !== "" && !line.startsWith("//") && !(line.startsWith("/*") && line.endsWith("*/")))
+const Comment = (line) => line.startsWith("//") || (line.startsWith("/*") && line.endsWith("*/"));
+const Lean = (text) => text.split("\n").map((line) => line.trim()).filter((line) => line !== "" && !Comment(line))
   .join("\n");
-const script = `"use strict";\n(function () {\n${Lean(kScripts.map((name) => readFileSync(join(here, name), "utf8")).join("\n"))}\n})();\n`;
+const scripts = kScripts.map((name) => readFileSync(join(here, name), "utf8")).join("\n");
+const script = `"use strict";\n(function () {\n${Lean(scripts)}\n})();\n`;
 const style = Lean(readFileSync(join(here, "style.css"), "utf8")) + "\n";
 for (const [what, text, end] of [["worker's script", worker, /<\/script/i], ["script", script, /<\/script/i],
                                   ["style", style, /<\/style/i]]) {

@@ -28,7 +28,8 @@ let failures = 0;
 
 // The command's lines for maps named as the page names them: paths inside `dir`.
 function CommandLines(dir, names, limit = "tm2020") {
-  const { stdout } = spawnSync(tool, ["--json", "--files", `--limit=${limit}`, "--", ...names], { cwd: dir, encoding: "utf8" });
+  const { stdout } = spawnSync(tool, ["--json", "--files", `--limit=${limit}`, "--", ...names],
+                               { cwd: dir, encoding: "utf8" });
   return stdout.split(/(?<=\n)/);
 }
 CommandLines(casesDir, cases.map((c) => c.map)).forEach((line, i) => {
@@ -128,10 +129,12 @@ async function CheckDownloads(browser, label, chosen) {
   Check(`${label}: JSON Lines download, the command's lines byte for byte`, names[0] !== "tallyglass.jsonl"
         ? `named ${names[0]}` : jsonl !== lines ? `got ${jsonl.slice(0, 400)}..., expected ${lines.slice(0, 400)}...` : "");
   const rows = csv.split("\r\n").filter((line) => line !== "").map(CsvFields);
-  const wrong = chosen.find((c, i) => !rows[i + 1] || rows[i + 1][0] !== c.map || rows[i + 1][3] !== String(c.json.file_size ?? "") ||
+  const wrong = chosen.find((c, i) => !rows[i + 1] || rows[i + 1][0] !== c.map ||
+                                      rows[i + 1][3] !== String(c.json.file_size ?? "") ||
                                       rows[i + 1][8] !== Kinds(c.json).join(" ") || rows[i + 1][9] !== (c.json.error_code || ""));
   Check(`${label}: CSV download, the overview's columns`, names[1] !== "tallyglass.csv" ? `named ${names[1]}`
-        : rows[0].join(",") !== "map,items,embedded_size,file_size,limit,limit_bytes,over,margin_bytes,findings,error_code,error"
+        : rows[0].join(",") !==
+          "map,items,embedded_size,file_size,limit,limit_bytes,over,margin_bytes,findings,error_code,error"
           ? `header ${rows[0]}` : rows.length !== chosen.length + 1 ? `${rows.length} rows`
           : wrong ? `row of ${wrong.map}: ${JSON.stringify(rows[chosen.indexOf(wrong) + 1])}` : "");
 }
@@ -254,7 +257,8 @@ async function CheckEngine(engine) {
     if (chosen.length < cases.length) console.log(`note: web: ${engine}: no folder on the input, which its driver cannot set`);
     await CheckPool(browser, label, chosen);
     await CheckDrop(browser, label);
-    const markup = await browser.Evaluate(() => document.querySelectorAll("#results img, #results script, [data-overview] img").length);
+    const markup = await browser.Evaluate(() =>
+      document.querySelectorAll("#results img, #results script, [data-overview] img").length);
     Check(`${label}: map text drawn as characters`, markup > 0 ? `${markup} elements from map text` : "");
     await CheckStop(browser, label);
     const errors = await browser.Errors();
@@ -319,7 +323,8 @@ async function CheckChromiumOnly(browser) {
       const chooser = document.getElementById("game");
       chooser.value = "forever";
       chooser.dispatchEvent(new Event("change"));
-      return Array.from(document.querySelectorAll(".limit"), (line) => / that TrackMania Forever takes\. /.test(line.textContent));
+      return Array.from(document.querySelectorAll(".limit"),
+                        (line) => / that TrackMania Forever takes\. /.test(line.textContent));
     });
     const lines = [...CommandLines(tree.folder, tree.maps, "forever"),
                    ...CommandLines(resolve(sample, ".."), [basename(sample)], "forever")].join("");
