@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Regenerates the README's pictures of the sample map's report: docs/page.png, the page in headless Chromium as
-# a person sees it once the map is chosen, and docs/report-box.png, the real message box shown by the 64-bit
-# Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
+# Regenerates the README's pictures: docs/page.png, the page in headless Chromium as a person sees it once a
+# folder of five maps is chosen (its overview, then each result folded), and docs/report-box.png, the real
+# message box shown by the 64-bit Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
 # Usage: scripts/screenshot.sh [page|box]   (both without an argument)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,25 +10,36 @@ scripts/install-deps.sh all x11-apps imagemagick fonts-wqy-microhei
 convert=/usr/bin/convert  # ImageMagick's, whatever else is first on the PATH
 
 if [ "${1:-}" != box ]; then
+  # A pool: a folder of the test's case maps under a cup's names, chosen as a folder.
   cmake --preset web >/dev/null && cmake --build --preset web >/dev/null
+  cmake --preset linux >/dev/null && cmake --build --preset linux --target write_case_maps >/dev/null
   (cd tests/web && npm ci --no-audit --no-fund -s)
-  node --input-type=module - build/web/tallyglass.html samples/Sample.Map.Gbx docs/page.png <<'EOF'
+  pool=$(mktemp -d)
+  build/linux/tests/support/write_case_maps "$pool/cases" messages
+  mkdir -p "$pool/Spring Cup/Drafts"
+  cp samples/Sample.Map.Gbx "$pool/Spring Cup/Round 1.Map.Gbx"
+  cp "$pool/cases/names__collections_and_back-references.Map.Gbx" "$pool/Spring Cup/Round 2.Map.Gbx"
+  cp "$pool/cases/embedded_files_with_findings.Map.Gbx" "$pool/Spring Cup/Round 3.Map.Gbx"
+  cp "$pool/cases/archive__deflated__stored_and_ZIP64.Map.Gbx" "$pool/Spring Cup/Drafts/Canyon.Map.Gbx"
+  cp "$pool/cases/not_LZO_at_all.Map.Gbx" "$pool/Spring Cup/Drafts/Broken.Map.Gbx"
+  node --input-type=module - build/web/tallyglass.html "$pool/Spring Cup" docs/page.png <<'EOF'
 import { createRequire } from "node:module";
 import { resolve } from "node:path";
 import { pathToFileURL } from "node:url";
 const puppeteer = createRequire(resolve("tests/web/package.json"))("puppeteer-core");
-const [page, map, picture] = process.argv.slice(2);
+const [page, folder, picture] = process.argv.slice(2);
 const browser = await puppeteer.launch({ browser: "chrome", executablePath: "/usr/bin/chromium", headless: true,
                                          args: ["--no-sandbox", "--disable-gpu"] });
 const tab = await browser.newPage();
-await tab.setViewport({ width: 720, height: 480 });
+await tab.setViewport({ width: 1000, height: 600 });
 await tab.emulateMediaFeatures([{ name: "prefers-color-scheme", value: "light" }]);
 await tab.goto(pathToFileURL(resolve(page)).href);
-await (await tab.$("input[type=file]")).uploadFile(resolve(map));
-await tab.waitForSelector("[data-map][data-done]");
+await (await tab.$("#folder")).uploadFile(resolve(folder));
+await tab.waitForFunction(() => document.querySelectorAll("article[data-map][data-done]").length === 5);
 await tab.screenshot({ path: picture, fullPage: true });
 await browser.close();
 EOF
+  rm -rf "$pool"
   "$convert" docs/page.png -strip docs/page.png
   echo "docs/page.png: $("$convert" docs/page.png -format '%w x %h' info:)"
   [ "${1:-}" = page ] && exit 0

@@ -58,8 +58,9 @@ case $(tests/windows/wine32-mode.sh) in
      Count 0 0 1 ;;
 esac
 
-# The page, built with emscripten, in Chromium, Firefox and WebKit: the run table's maps (written by the linux
-# build's write_case_maps) through its file input, each result against the boxes the table expects.
+# The page, built with emscripten, in Chromium, Firefox and WebKit: the run table's maps and the archive cases
+# (written by the linux build's write_case_maps) through its file input as one pool, each result against the
+# boxes the table expects and the overview and downloads against the Linux command's lines.
 echo "== web"
 cases=build/web/cases
 if cmake --preset web >/dev/null && cmake --build --preset web -j"$(nproc)" >/dev/null &&

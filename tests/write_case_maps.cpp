@@ -2,9 +2,9 @@
 // whose map has one to DIR/<case>.body: seeds for the fuzzers and maps for checking the real binary. With
 // "messages" it writes the maps of the run table, a folder named like a map, a tiny map that declares a huge
 // body, a map whose embedded files have findings, a map for each archive case, and DIR/messages.json, the
-// boxes each must show in the page's test: reports whole, each name on its line. With "sample" it writes the
-// project's sample map to FILE. With "archives" it writes each archive case to DIR/<n>.zip, seeds for the
-// archive's fuzzer.
+// boxes each must show in the page's test: reports whole, each name on its line; and beside them
+// slow.Map.Gbx, a map that takes a while. With "sample" it writes the project's sample map to FILE. With
+// "archives" it writes each archive case to DIR/<n>.zip, seeds for the archive's fuzzer.
 // Usage: write_case_maps DIR [bodies|messages|archives] | write_case_maps FILE sample
 #include <cctype>
 #include <cstdio>
@@ -40,6 +40,13 @@ RunCase HugeDeclaredBody() {
     layout.body = BodyWithChunk({});
     layout.bodySize = 0x70000000u;
     return {"tiny map declaring a huge body", BuildMap(layout), {Warning(kDecompressError)}, 3};
+}
+
+// A map that takes a while: its one embedded file is 1 GiB of zero bytes, deflated to about 1 MB, which the
+// page's test stops while it is inflated. Not in the run table: a test chooses it by its name, slow.Map.Gbx.
+RunCase SlowMap() {
+    ArchiveCase zeros = {"slow", BuildArchive({{"Items/Zeros.Item.Gbx", std::string(size_t{1} << 30, '\0')}}), {}, {}};
+    return ArchiveMap(zeros);
 }
 
 // Every archive case: deflated, stored and ZIP64 entries, names of every kind, damage, and archives that
@@ -111,7 +118,8 @@ int main(int argc, char** argv) {
             const std::string json = MessagesJson(cases, folder);
             std::error_code error;
             std::filesystem::create_directories(std::string(argv[1]) + "/" + folder, error);
-            written = !error && WriteFile(std::string(argv[1]) + "/messages.json", Bytes(json.begin(), json.end()));
+            written = !error && WriteFile(std::string(argv[1]) + "/messages.json", Bytes(json.begin(), json.end())) &&
+                      WriteFile(std::string(argv[1]) + "/slow.Map.Gbx", SlowMap().map);
         } else {
             cases.push_back(ShortFullReport());  // no boxes of its own to expect
         }

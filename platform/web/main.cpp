@@ -1,7 +1,9 @@
-// Start-up of the page's build: the worker script calls TallyglassRun once for each map, with its name; the
-// layer's files are that map (platform.cpp). It goes through the logic's run of one map, and the page gets the boxes
-// that the Windows program shows for it, but with the report whole, however long, and each name kept on its
-// line, as the Linux command shows them.
+// Start-up of the page's build: the worker script calls TallyglassRun once for each map, with its name and the
+// chosen game's limit; the layer's files are that map (platform.cpp). It goes through the logic's run of one
+// map, and the page gets the boxes that the Windows program shows for it, but with the report whole, however
+// long, and each name kept on its line, as the Linux command shows them; then the embedded files, read once
+// for both the page's table and the map's JSON line, which is the Linux command's `--json --files --limit`
+// line for it.
 #include <emscripten.h>
 
 #include <string>
@@ -9,6 +11,7 @@
 #include "box.h"
 #include "embedded_files.h"
 #include "entry.h"
+#include "json.h"
 #include "utf.h"
 
 namespace {
@@ -45,7 +48,7 @@ bool AppendToPage(void* context, const WCHAR* text, unsigned length, bool name) 
 }
 
 // UTF-8 from a map or an archive as text on one line of the page.
-std::u16string LineText(const std::string& bytes) {
+std::u16string LineUtf16(const std::string& bytes) {
     std::u16string text = Utf8ToUtf16(bytes.data(), bytes.size());
     ReplaceUnsafeInLine(&text[0], text.size());
     return text;
@@ -57,35 +60,61 @@ std::u16string SizeText(uint64_t bytes) {
     return text;
 }
 
-// The embedded files of a standing report, and what is wrong with them.
-void ShowFiles(const ItemsReport* report) {
-    EmbeddedFiles files;
-    ReadEmbeddedFiles(report, &files);
+// The files go to the page as one list, however many: every name exact and every name as shown one after
+// another with their lengths, and the sizes and their texts side by side.
+void ShowFiles(const EmbeddedFiles& files, bool known) {
+    PageFiles list;
     for (const EmbeddedFile& file : files.files) {
-        AddPageFile(LineText(file.name).c_str(), file.size, file.packedSize, SizeText(file.size).c_str(),
-                    SizeText(file.packedSize).c_str());
+        const std::u16string name = Utf8ToUtf16(file.name.data(), file.name.size());
+        list.names += name;
+        list.lengths.push_back(static_cast<uint32_t>(name.size()));
+        list.sizes.push_back(static_cast<double>(file.size));
+        list.sizes.push_back(static_cast<double>(file.packedSize));
+        list.sizeTexts += SizeText(file.size) + u'\n' + SizeText(file.packedSize) + u'\n';
     }
+    list.shown = list.names;
+    ReplaceUnsafeInLine(&list.shown[0], list.shown.size());
     for (const Finding& finding : files.findings) {
-        const std::string sentence = FindingSentence(finding.kind) + (finding.name.empty() ? "." : ": " + finding.name);
-        AddPageFinding(LineText(FindingCode(finding.kind)).c_str(), LineText(sentence).c_str());
+        const std::string sentence = FindingSentence(finding.kind) + (ConcernsArchive(finding.kind) ? "." : ": " + finding.name);
+        AddPageFinding(LineUtf16(FindingCode(finding.kind)).c_str(), LineUtf16(sentence).c_str());
     }
-    ShowPageFiles(SizeText(files.packedTotal).c_str());
+    ShowPageFiles(list, known, SizeText(files.packedTotal).c_str());
+}
+
+void ShowProgress(void*, uint64_t done, uint64_t total) { ShowPageProgress(done, total); }
+
+bool WriteToPage(void*, const std::string& text) {
+    AddPageLine(text.data(), text.size());
+    return true;
 }
 
 }  // namespace
 
-extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name) {
+// `limitName` as --limit takes it, `limitBytes` the game's limit.
+extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char* limitName, double limitBytes) {
+    const SizeLimit limit = {limitName, nullptr, static_cast<uint64_t>(limitBytes)};
+    const PrintOptions options = {true, true, &limit};
+    MapName mapName = {false, name, FileNameToUtf16(name), ""};
     MapRun run = {};
-    RunMap(FileNameToUtf16(name).c_str(), &run);
+    RunMap(mapName.path.c_str(), &run);
     if (run.report.versionWarning) ShowPageBox(false, kVersionWarningSentence);
     PageReport report = {u"", false};
+    EmbeddedFiles files = {};
+    bool known = false;
     if (run.failure != MapFailure::kNone) {
         ShowPageBox(false, FailureSentence(run.failure));
-    } else if (WriteReportText(&run.report, AppendToPage, &report)) {
-        Post(&report);
-        ShowFiles(&run.report);
     } else {
-        ShowPageBox(false, FailureSentence(MapFailure::kReadFailed));
+        const bool written = WriteReportText(&run.report, AppendToPage, &report);
+        if (written) Post(&report);
+        if (!written) ShowPageBox(false, FailureSentence(MapFailure::kReadFailed));
+        // Read as the command reads them for its line, whether or not the report could be written again.
+        const ReadProgress progress = {ShowProgress, nullptr};
+        known = ReadEmbeddedFiles(&run.report, &files, &progress);
+        if (written) ShowFiles(files, known);
     }
+    WriteJsonLine(mapName, &run, options, &files, known, WriteToPage, nullptr);
+    const MapFile file = MapFileOf(&run, options);
+    ShowPageRun(file.opened, static_cast<double>(file.size), run.failure == MapFailure::kNone ? run.report.count : 0,
+                run.failure == MapFailure::kNone ? run.report.embeddedSize : 0);
     EndMapRun(&run);
 }

@@ -1,6 +1,7 @@
-// Web platform layer, the files and the heap's large blocks. The page runs one map at a time, a file that the
-// page's main thread reads (a worker cannot read a chosen file everywhere: WebKit refuses it from disk): a read
-// here asks the page for the bytes and waits for them, suspended (Asyncify), while the page reads them.
+// Web platform layer, the files and the heap's large blocks. A worker runs one map at a time, a file that the
+// page's main thread reads (a worker cannot read a chosen file everywhere: WebKit refuses it from disk). A small
+// file comes whole with its map and is read here at once; a read of a larger one asks the page for the bytes
+// and waits for them, suspended (Asyncify), while the page reads them.
 #include <emscripten.h>
 #include <unistd.h>
 
@@ -37,6 +38,16 @@ EM_ASYNC_JS(int, ReadPageFile, (unsigned char* buffer, uint32_t length, double p
     return done;
 });
 
+// The same from the bytes that came with the map; -2 when none came.
+EM_JS(int, ReadHeldFile, (unsigned char* buffer, uint32_t length, double position), {
+    var held = Module["mapFile"]().bytes;
+    if (!held) return -2;
+    var count = Math.max(0, Math.min(length, held.byteLength - position));
+    if (count === 0) return 0;
+    HEAPU8.set(new Uint8Array(held, position, count), buffer);
+    return count;
+});
+
 PageFile* File(HANDLE file) { return static_cast<PageFile*>(file); }
 
 }  // namespace
@@ -52,8 +63,10 @@ DWORD GetFileSize(HANDLE, LPDWORD sizeHigh) {
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
-    const int got = toRead == 0 ? 0 : ReadPageFile(static_cast<unsigned char*>(buffer), toRead,
-                                                    static_cast<double>(File(file)->position));
+    unsigned char* into = static_cast<unsigned char*>(buffer);
+    const double position = static_cast<double>(File(file)->position);
+    int got = toRead == 0 ? 0 : ReadHeldFile(into, toRead, position);
+    if (got == -2) got = ReadPageFile(into, toRead, position);
     if (read) *read = got < 0 ? 0 : static_cast<DWORD>(got);
     if (got < 0) return FALSE;
     File(file)->position += static_cast<uint64_t>(got);

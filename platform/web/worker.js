@@ -1,16 +1,33 @@
 // The page's worker, put ahead of the script emscripten writes (its --pre-js). Once the module runs it posts
 // {ready}; where the browser cannot run it (no WebAssembly, or one it may not compile), {unavailable: why}.
-// The page then posts one map at a time, {id, name, size, readable}; the worker runs it through the logic,
-// asking the page for the bytes it reads ({id, read: [position, length]}, answered by {bytes}: an ArrayBuffer,
-// or null when the page could not read them), posts each box as it is shown, and after a report the embedded
-// files ({id, files: {entries, findings, packedText}}), then {id, done, heap}.
-// tallyglassWasm, the module as base64, is put ahead of this script by make_page.mjs.
-Module["wasmBinary"] = Uint8Array.from(atob(tallyglassWasm), function (c) { return c.charCodeAt(0); });
+// The page then posts one map at a time, {id, name, size, readable, bytes, limit: [name, bytes]}, with the
+// whole file as `bytes` when it is small (else null). The worker runs it through the logic, asking the page
+// for the bytes it reads of a larger one ({id, read: [position, length]}, answered by {bytes}: an
+// ArrayBuffer, or null when the page could not read them), posts each box as it is shown ({id, box}), how far
+// the embedded files are read ({id, progress: [done, total]}), after a report the embedded files ({id, files}),
+// then {id, done, heap, line, run}: the map's JSON line and what the run came to.
+// tallyglassWasm, the module deflated (raw) as base64, is put ahead of this script by make_page.mjs.
 
 var tallyglassJob = null;
 var tallyglassReady = false;
 var tallyglassReply = null;
+var tallyglassUtf16 = new TextDecoder("utf-16le");
+var tallyglassUtf8 = new TextDecoder("utf-8");
+var tallyglassLine = [];
 
+// The module is inflated as the browser inflates a download, then compiled; where either fails, the page
+// cannot run here. Written into the stream, not read from a Blob, which WebKit's worker may not read from disk.
+Module["instantiateWasm"] = function (imports, receive) {
+  var inflate = new DecompressionStream("deflate-raw"), writer = inflate.writable.getWriter();
+  writer.write(Uint8Array.from(atob(tallyglassWasm), function (c) { return c.charCodeAt(0); }));
+  writer.close();
+  new Response(inflate.readable).arrayBuffer()
+    .then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
+    .then(function (made) { receive(made.instance, made.module); }, function (error) {
+      postMessage({ unavailable: String(error) });
+    });
+  return {};
+};
 Module["onAbort"] = function (what) {
   if (!tallyglassReady) postMessage({ unavailable: String(what) });
 };
@@ -19,19 +36,28 @@ Module["onRuntimeInitialized"] = function () {
   postMessage({ ready: true });
 };
 
+// A zero-terminated text unit for unit; a counted one, as long lists come, decoded at once (it holds no lone
+// surrogate: its names were decoded from UTF-8).
 Module["text"] = function (at) {
   var text = "";
-  for (var i = at >> 1; HEAPU16[i] !== 0; ++i) text += String.fromCharCode(HEAPU16[i]);
+  for (var i = at >>> 1; HEAPU16[i] !== 0; ++i) text += String.fromCharCode(HEAPU16[i]);
   return text;
+};
+Module["units"] = function (at, count) {
+  return tallyglassUtf16.decode(HEAPU16.subarray(at >>> 1, (at >>> 1) + count));
 };
 // kind "more": more text for the last box.
 Module["showBox"] = function (kind, text) {
   postMessage({ id: tallyglassJob.id, box: { kind: kind, text: text } });
 };
-// The embedded files gather in Module["files"] and go to the page at once.
-Module["showFiles"] = function () {
-  postMessage({ id: tallyglassJob.id, files: Module["files"] });
+Module["showFiles"] = function (files) {
+  files.findings = Module["findings"];
+  postMessage({ id: tallyglassJob.id, files: files }, [files.lengths.buffer, files.sizes.buffer]);
 };
+Module["showProgress"] = function (done, total) {
+  postMessage({ id: tallyglassJob.id, progress: [done, total] });
+};
+Module["addLine"] = function (bytes) { tallyglassLine.push(tallyglassUtf8.decode(bytes)); };
 Module["mapFile"] = function () { return tallyglassJob; };
 Module["readMap"] = function (position, length) {
   return new Promise(function (resolve) {
@@ -41,14 +67,17 @@ Module["readMap"] = function (position, length) {
 };
 
 onmessage = function (event) {
-  if ("bytes" in event.data) {
+  if ("bytes" in event.data && !("id" in event.data)) {
     tallyglassReply(event.data.bytes);
     return;
   }
   var job = tallyglassJob = event.data;
-  Module["files"] = { entries: [], findings: [] };
-  ccall("TallyglassRun", null, ["string"], [job.name], { async: true }).then(function () {
-    postMessage({ id: job.id, done: true, heap: HEAPU8.length });
+  Module["findings"] = [];
+  tallyglassLine = [];
+  ccall("TallyglassRun", null, ["string", "string", "number"], [job.name, job.limit[0], job.limit[1]],
+        { async: true }).then(function () {
+    tallyglassJob = null;
+    postMessage({ id: job.id, done: true, heap: HEAPU8.length, line: tallyglassLine.join(""), run: Module["ran"] });
   }, function (error) {
     // The run itself fails only when the browser refuses it memory: thrown outside the promise, the error
     // reaches the page as the worker's own.

@@ -1,8 +1,10 @@
 // The three browser engines that the page's test and benchmark drive, behind one small interface: Debian's
 // Chromium and Firefox through puppeteer-core (DevTools protocol, WebDriver BiDi), and WebKitGTK, the engine
 // of Safari, through plain W3C WebDriver: WebKitWebDriver with the MiniBrowser, on an X server of its own.
-// A browser: {engine, version, Open(url), Choose(paths), Evaluate(fn, ...args), WaitFor(fn, ms, ...args),
-// Errors(), Requests(), Cdp(), Close()}; every call returns a promise.
+// A browser: {engine, version, Open(url), Choose(paths), Press(key), Evaluate(fn, ...args), WaitFor(fn, ms,
+// ...args), Errors(), Requests(), Cdp(), ChooseByKeyboard(selector, paths), Close()}; every call returns a
+// promise. Press takes "Enter", "Tab" or " ", as a person types it into the focused element; ChooseByKeyboard
+// (Chromium and Firefox only) presses Enter on a file input and answers the chooser it opens.
 import { spawn } from "node:child_process";
 import { createServer } from "node:net";
 
@@ -36,6 +38,12 @@ async function Puppeteer(engine, chromiumArgs) {
     version: await browser.version(),
     Open: (url) => tab.goto(url),
     Choose: async (paths) => (await tab.$("input[type=file]")).uploadFile(...paths),
+    Press: (key) => tab.keyboard.press(key),
+    ChooseByKeyboard: async (selector, paths) => {
+      await tab.focus(selector);
+      const [chooser] = await Promise.all([tab.waitForFileChooser({ timeout: 10000 }), tab.keyboard.press("Enter")]);
+      await chooser.accept(paths);
+    },
     Evaluate: (fn, ...args) => tab.evaluate(fn, ...args),
     WaitFor: (fn, ms, ...args) => tab.waitForFunction(fn, { timeout: ms }, ...args),
     Errors: async () => errors,
@@ -58,6 +66,8 @@ function FreePort() {
 const kGatherErrors = `window.tallyglassErrors = [];
   window.addEventListener("error", (event) => window.tallyglassErrors.push(String(event.message)));
   window.addEventListener("unhandledrejection", (event) => window.tallyglassErrors.push(String(event.reason)));`;
+
+const kWebDriverKeys = { Enter: "\uE007", Tab: "\uE004" };
 
 async function WebKit() {
   const port = await FreePort();
@@ -95,6 +105,8 @@ async function WebKit() {
         const element = await Call("POST", `${at}/element`, { using: "css selector", value: "input[type=file]" });
         await Call("POST", `${at}/element/${Object.values(element)[0]}/value`, { text: paths.join("\n") });
       },
+      Press: (key) => Call("POST", `${at}/actions`, { actions: [{ type: "key", id: "keys", actions: [
+        { type: "keyDown", value: kWebDriverKeys[key] || key }, { type: "keyUp", value: kWebDriverKeys[key] || key }] }] }),
       Evaluate,
       WaitFor: async (fn, ms, ...args) => {
         for (const end = Date.now() + ms; !(await Evaluate(fn, ...args));) {

@@ -1,16 +1,21 @@
-// The page in Chromium, Firefox and WebKit, opened from disk: in each, every map of the run table at once
-// through the real file input, each with its own result and the boxes it must show (reports whole, names on
-// their lines), the embedded files and findings that the Linux command gives for it, its limit line, one
-// summary for them all, no progress bar left, a map dropped on the zone, no map text turned into markup and no
-// error in the page or its worker. In Chromium also: served over http, a folder and a map dropped for real, no
-// request leaving the page, the limit's chooser, and a browser without WebAssembly. Prints ok:/FAILED: lines
-// as the test command counts them; exit 1 on a failure.
+// The page in Chromium, Firefox and WebKit, opened from disk: in each, every map of the run table and every
+// archive case at once through the real file input, a pool: each with its own result and the boxes it must
+// show (reports whole, names on their lines), the embedded files and findings that the Linux command gives
+// for it, its limit line where it got a report; the overview's rows against the command's
+// `--json --files --limit` lines, attention first, sorted by keyboard, filtered; both downloads (the JSON Lines
+// byte for byte the command's); one summary, no progress bar left; a map dropped on the zone; a slow map
+// stopped while its files are inflated, and the next map run; no map text turned into markup and no error in
+// the page or its worker. In Chromium also: served over http, a folder tree and a map dropped for real, a
+// folder and maps chosen by keyboard, no request leaving the page, the limit's chooser (lines and downloads),
+// and a browser without WebAssembly. Prints ok:/FAILED: lines as the test command counts them; exit 1 on a
+// failure.
 // Usage: node page_test.mjs PAGE CASES_DIR SAMPLE_MAP TALLYGLASS
 //        (CASES_DIR as write_case_maps DIR messages writes it; TALLYGLASS the Linux command)
 import { spawnSync } from "node:child_process";
-import { readFileSync } from "node:fs";
+import { copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { createServer } from "node:http";
-import { join, resolve } from "node:path";
+import { tmpdir } from "node:os";
+import { basename, join, resolve } from "node:path";
 import { pathToFileURL } from "node:url";
 
 import { kEngines, OpenBrowser } from "./browsers.mjs";
@@ -18,16 +23,21 @@ import { kEngines, OpenBrowser } from "./browsers.mjs";
 const [page, casesDir, sample, tool] = process.argv.slice(2).map((p) => resolve(p));
 const pageUrl = pathToFileURL(page).href;
 const cases = JSON.parse(readFileSync(join(casesDir, "messages.json"), "utf8"));
-// Each map's embedded files, largest packed first, and findings, as the Linux command gives them.
-const maps = cases.filter((c) => !c.folder);
-const { stdout } = spawnSync(tool, ["--json", "--files", ...maps.map((c) => join(casesDir, c.map))], { encoding: "utf8" });
-stdout.trim().split("\n").forEach((line, i) => {
-  const { files = [], findings = [] } = JSON.parse(line);
-  maps[i].files = files.sort((a, b) => b.packed_size - a.packed_size).map((f) => [f.name, f.size, f.packed_size]);
-  maps[i].findings = findings.map((f) => f.kind);
-});
 const sampleCase = cases.find((c) => c.map === "sample.Map.Gbx");
 let failures = 0;
+
+// The command's lines for maps named as the page names them: paths inside `dir`.
+function CommandLines(dir, names, limit = "tm2020") {
+  const { stdout } = spawnSync(tool, ["--json", "--files", `--limit=${limit}`, "--", ...names],
+                               { cwd: dir, encoding: "utf8" });
+  return stdout.split(/(?<=\n)/);
+}
+CommandLines(casesDir, cases.map((c) => c.map)).forEach((line, i) => {
+  cases[i].line = line;
+  cases[i].json = JSON.parse(line);
+});
+const Kinds = (json) => [...new Set((json.findings || []).map((f) => f.kind))];
+const Attention = (json) => Boolean(json.limit?.over || Kinds(json).length > 0 || json.error_code);
 
 function Check(name, problem) {
   if (problem) {
@@ -39,11 +49,11 @@ function Check(name, problem) {
 }
 
 // What the test may rely on: each result's name, whether its run ended, its boxes' kinds and texts, its
-// files and findings, whether its heading names it and it has a limit line; the summary, and the progress
-// bars left.
+// files and findings, whether its heading names it, its limit line and its one line; the overview's rows as
+// they stand; the summary, and the progress bars left.
 function Results() {
   return {
-    results: Array.from(document.querySelectorAll("[data-map]"), (result) => ({
+    results: Array.from(document.querySelectorAll("article[data-map]"), (result) => ({
       map: result.dataset.map,
       done: "done" in result.dataset,
       named: document.getElementById(result.getAttribute("aria-labelledby"))?.textContent === result.dataset.map,
@@ -53,38 +63,156 @@ function Results() {
                                                                          Number(file.dataset.packedSize)]),
       findings: Array.from(result.querySelectorAll("[data-finding]"), (finding) => finding.dataset.finding),
       limit: result.querySelector(".limit")?.textContent,
+      gist: result.querySelector(".gist").textContent,
     })),
+    rows: Array.from(document.querySelectorAll("table[data-overview] tr[data-row]"), (row) => ({
+      map: row.dataset.map, fileSize: row.dataset.fileSize, items: row.dataset.items,
+      embeddedSize: row.dataset.embeddedSize, findings: row.dataset.findings, error: row.dataset.error,
+      shown: !row.hidden,
+    })),
+    overview: !document.getElementById("overview").hidden,
     summary: document.getElementById("summary").textContent,
     progress: document.querySelectorAll("[data-map] progress").length,
   };
 }
 
-const Done = (count) => document.querySelectorAll("[data-map][data-done]").length === count;
+const Done = (count) => document.querySelectorAll("article[data-map][data-done]").length === count;
 const Boxes = (c) => JSON.stringify(c.messages.map((m) => ({ kind: m.kind, text: m.text.replaceAll("\r\n", "\n") })));
+const kLimitLine = new RegExp("^The map file is [0-9.]+ (bytes|kB|KB|MB), [0-9.]+ (bytes|kB|KB|MB) under the 7\\.3 MB " +
+                              "that Trackmania \\(2020\\) takes\\. \\([0-9,]+ bytes, [0-9,]+ under 7,336,960\\)$");
 
-// Chooses the cases at once and checks every result against its boxes, in the order given.
-async function CheckTable(browser, label, chosen) {
+// The files and findings of a result against the command's, largest packed first.
+function FilesProblem(got, json) {
+  const files = JSON.stringify([...(json.files || [])].sort((a, b) => b.packed_size - a.packed_size)
+    .map((f) => [f.name, f.size, f.packed_size]));
+  const findings = JSON.stringify((json.findings || []).map((f) => f.kind));
+  return JSON.stringify(got.files) !== files ? `files ${JSON.stringify(got.files)}, expected ${files}`
+    : JSON.stringify(got.findings) !== findings ? `findings ${JSON.stringify(got.findings)}, expected ${findings}` : "";
+}
+
+// The overview's row of a map against the command's line for it (a field it has not: null, as WebDriver
+// gives it).
+function RowProblem(row, json) {
+  const expected = { map: json.map, fileSize: json.file_size?.toString(), items: json.error_code ? undefined :
+                     String(json.items.length), embeddedSize: json.error_code ? undefined : String(json.embedded_size),
+                     findings: Kinds(json).join(" "), error: json.error_code || "", shown: true };
+  const Fields = (o) => JSON.stringify(Object.keys(expected).map((key) => o[key] ?? null));
+  return Fields(row) !== Fields(expected) ? `row ${Fields(row)}, expected ${Fields(expected)}` : "";
+}
+
+// The downloads as the page makes them: the Blob of each, read here (the page's policy lets it fetch nothing).
+async function Downloads(browser) {
+  return browser.Evaluate(async () => {
+    const made = [];
+    const create = URL.createObjectURL;
+    const click = HTMLAnchorElement.prototype.click;
+    URL.createObjectURL = (blob) => { made.push(blob); return create.call(URL, blob); };
+    HTMLAnchorElement.prototype.click = function () { made.push(this.download); };
+    try {
+      document.querySelector('[data-download="jsonl"]').click();
+      document.querySelector('[data-download="csv"]').click();
+    } finally {
+      URL.createObjectURL = create;
+      HTMLAnchorElement.prototype.click = click;
+    }
+    return { names: [made[1], made[3]], jsonl: await made[0].text(), csv: await made[2].text() };
+  });
+}
+
+// A CSV line's fields as a spreadsheet reads them.
+const CsvFields = (line) => [...line.matchAll(/("(?:[^"]|"")*"|[^,]*)(?:,|$)/g)].slice(0, -1)
+  .map((m) => m[1].startsWith('"') ? m[1].slice(1, -1).replaceAll('""', '"') : m[1]);
+
+async function CheckDownloads(browser, label, chosen) {
+  const { names, jsonl, csv } = await Downloads(browser);
+  const lines = chosen.map((c) => c.line).join("");
+  Check(`${label}: JSON Lines download, the command's lines byte for byte`, names[0] !== "tallyglass.jsonl"
+        ? `named ${names[0]}` : jsonl !== lines ? `got ${jsonl.slice(0, 400)}..., expected ${lines.slice(0, 400)}...` : "");
+  const rows = csv.split("\r\n").filter((line) => line !== "").map(CsvFields);
+  const wrong = chosen.find((c, i) => !rows[i + 1] || rows[i + 1][0] !== c.map ||
+                                      rows[i + 1][3] !== String(c.json.file_size ?? "") ||
+                                      rows[i + 1][8] !== Kinds(c.json).join(" ") || rows[i + 1][9] !== (c.json.error_code || ""));
+  Check(`${label}: CSV download, the overview's columns`, names[1] !== "tallyglass.csv" ? `named ${names[1]}`
+        : rows[0].join(",") !==
+          "map,items,embedded_size,file_size,limit,limit_bytes,over,margin_bytes,findings,error_code,error"
+          ? `header ${rows[0]}` : rows.length !== chosen.length + 1 ? `${rows.length} rows`
+          : wrong ? `row of ${wrong.map}: ${JSON.stringify(rows[chosen.indexOf(wrong) + 1])}` : "");
+}
+
+// The table by keyboard: Tab from the Embedded heading to File size, Enter sorts ascending, Enter again
+// descending; then the switch to the maps that need attention.
+async function CheckOverviewUse(browser, label, chosen) {
+  await browser.Evaluate(() => document.querySelector('[data-sort="embedded"]').focus());
+  await browser.Press("Tab");
+  await browser.Press("Enter");
+  const Sizes = () => ({
+    focused: document.activeElement.dataset.sort,
+    sort: document.activeElement.parentNode.getAttribute("aria-sort"),
+    sizes: Array.from(document.querySelectorAll("tr[data-row]"), (row) => row.dataset.fileSize ?? null),
+  });
+  const up = await browser.Evaluate(Sizes);
+  await browser.Press("Enter");
+  const down = await browser.Evaluate(Sizes);
+  const known = chosen.map((c) => c.json.file_size).filter((s) => s !== undefined);
+  const expected = (order) => JSON.stringify([...known.sort((a, b) => order * (a - b)).map(String),
+                                              ...Array(chosen.length - known.length).fill(null)]);
+  Check(`${label}: the overview sorted by keyboard, ascending then descending`,
+        up.focused !== "size" ? `focus on ${up.focused}` : up.sort !== "ascending" || down.sort !== "descending"
+          ? `aria-sort ${up.sort}, ${down.sort}` : JSON.stringify(up.sizes) !== expected(1) ? `ascending ${up.sizes}`
+          : JSON.stringify(down.sizes) !== expected(-1) ? `descending ${down.sizes}` : "");
+
+  await browser.Evaluate(() => document.getElementById("attention").click());
+  const shown = (await browser.Evaluate(Results)).rows.filter((row) => row.shown).map((row) => row.map);
+  await browser.Evaluate(() => {
+    document.getElementById("attention").click();
+    document.querySelector('[data-sort="attention"]').click();
+  });
+  const attention = chosen.filter((c) => Attention(c.json)).map((c) => c.map).sort();
+  Check(`${label}: only the maps that need attention`, JSON.stringify(shown.sort()) !== JSON.stringify(attention)
+        ? `shown ${shown}, expected ${attention}` : "");
+}
+
+// Chooses the cases at once and checks every result against its boxes and the command's line, in the order
+// given, and the overview with them.
+async function CheckPool(browser, label, chosen) {
   await browser.Choose(chosen.map((c) => join(casesDir, c.map)));
-  await browser.WaitFor(Done, 120000, chosen.length);
-  const { results, summary, progress } = await browser.Evaluate(Results);
+  await browser.WaitFor(Done, 180000, chosen.length);
+  // A pool's results are folded, drawn once opened; a long list of files shows its largest first, and the
+  // rest is one click away.
+  const folded = await browser.Evaluate(() => Array.from(document.querySelectorAll("article details"), (d) => !d.open));
+  await browser.Evaluate(() => document.querySelectorAll("article details").forEach((details) => { details.open = true; }));
+  const boxes = chosen.reduce((sum, c) => sum + c.messages.length, 0);
+  await browser.WaitFor((count) => document.querySelectorAll("article [data-kind]").length === count, 30000, boxes);
+  await browser.Evaluate(() => document.querySelectorAll("button.rest").forEach((button) => button.click()));
+  const files = chosen.reduce((sum, c) => sum + (c.json.files || []).length, 0);
+  await browser.WaitFor((count) => document.querySelectorAll("[data-file]").length === count, 30000, files);
+  Check(`${label}: each result's details folded in a pool of more than three maps`,
+        folded.some((f) => f !== chosen.length > 3) ? `folded ${JSON.stringify(folded)}` : "");
+  const { results, rows, overview, summary, progress } = await browser.Evaluate(Results);
   Check(`${label}: ${chosen.length} maps at once, a result each in the order given`,
         JSON.stringify(results.map((r) => r.map)) !== JSON.stringify(chosen.map((c) => c.map))
           ? `results: ${results.map((r) => r.map).join(", ")}` : "");
   for (const c of chosen) {
     const got = results.find((r) => r.map === c.map);
-    const files = JSON.stringify(c.files || []), findings = JSON.stringify(c.findings || []);
+    const row = rows.find((r) => r.map === c.map);
+    const reported = !c.json.error_code;
     Check(`${label}: ${c.map}`, !got ? "no result" : !got.named ? "not named by its heading"
           : JSON.stringify(got.boxes) !== Boxes(c) ? `boxes ${JSON.stringify(got.boxes)}, expected ${Boxes(c)}`
-          : JSON.stringify(got.files) !== files ? `files ${JSON.stringify(got.files)}, expected ${files}`
-          : JSON.stringify(got.findings) !== findings ? `findings ${JSON.stringify(got.findings)}, expected ${findings}`
-          : !c.folder && !/^The map file is [0-9,]+ bytes under the 7,336,960 bytes that Trackmania \(2020\) takes\.$/
-            .test(got.limit) ? `limit line ${got.limit}` : "");
+          : FilesProblem(got, c.json) || (reported ? !kLimitLine.test(got.limit) : got.limit != null)
+            ? FilesProblem(got, c.json) || `limit line ${got.limit}`
+          : !row ? "no row in the overview" : RowProblem(row, c.json));
   }
+  const attention = chosen.filter((c) => Attention(c.json)).map((c) => c.map);
+  const order = [...attention, ...chosen.map((c) => c.map).filter((m) => !attention.includes(m))];
+  Check(`${label}: the overview, the maps that need attention first`, !overview ? "not shown"
+        : JSON.stringify(rows.map((r) => r.map)) !== JSON.stringify(order) ? `rows ${rows.map((r) => r.map)}` : "");
   const reports = chosen.filter((c) => c.messages.at(-1).kind === "information").length;
   const Count = (n, word) => `${n} ${word}${n === 1 ? "" : "s"}`;
   const expected = `${Count(chosen.length, "map")}: ${Count(reports, "report")}, ${Count(chosen.length - reports, "error")}`;
   Check(`${label}: one summary, no progress bar left`, summary !== expected ? `summary "${summary}", expected "${expected}"`
         : progress > 0 ? `${progress} progress bars` : "");
+  await CheckDownloads(browser, label, chosen);
+  await CheckOverviewUse(browser, label, chosen);
 }
 
 // Dropped on the zone as a page's script can drop it: a File made of the sample's bytes.
@@ -100,6 +228,24 @@ async function CheckDrop(browser, label) {
   Check(`${label}: a map dropped on the zone`, got !== Boxes(sampleCase) ? `boxes ${got}` : "");
 }
 
+// A map that takes a while, stopped by keyboard while its embedded files are inflated: it says so, its
+// worker goes, and the map after it runs.
+async function CheckStop(browser, label) {
+  await browser.Open(pageUrl);
+  await browser.Choose([join(casesDir, "slow.Map.Gbx"), sample]);
+  await browser.WaitFor(() => {
+    const bar = document.querySelector('[data-map="slow.Map.Gbx"] progress');
+    return bar && bar.getAttribute("aria-label").startsWith("Checking the embedded files") && bar.value > 0;
+  }, 60000);
+  await browser.Evaluate(() => document.querySelector('[data-map="slow.Map.Gbx"] [data-stop]').focus());
+  await browser.Press("Enter");
+  await browser.WaitFor(Done, 30000, 2);
+  const { results, rows } = await browser.Evaluate(Results);
+  Check(`${label}: a slow map stopped while its files are inflated, the next map run`,
+        !/^Stopped/.test(results[0].gist) || rows[0].error !== "stopped" ? `slow map: ${results[0].gist}, ${rows[0].error}`
+        : JSON.stringify(results[1].boxes) !== Boxes(sampleCase) ? `next map: ${JSON.stringify(results[1].boxes)}` : "");
+}
+
 async function CheckEngine(engine) {
   const browser = await OpenBrowser(engine);
   const label = `${engine} (${browser.version}), from disk`;
@@ -109,10 +255,12 @@ async function CheckEngine(engine) {
     // WebKit an empty file, BiDi gives Firefox none.
     const chosen = cases.filter((c) => engine === "chromium" || !c.folder);
     if (chosen.length < cases.length) console.log(`note: web: ${engine}: no folder on the input, which its driver cannot set`);
-    await CheckTable(browser, label, chosen);
+    await CheckPool(browser, label, chosen);
     await CheckDrop(browser, label);
-    const markup = await browser.Evaluate(() => document.querySelectorAll("#results img, #results script").length);
+    const markup = await browser.Evaluate(() =>
+      document.querySelectorAll("#results img, #results script, [data-overview] img").length);
     Check(`${label}: map text drawn as characters`, markup > 0 ? `${markup} elements from map text` : "");
+    await CheckStop(browser, label);
     const errors = await browser.Errors();
     Check(`${label}: no error in the page or its worker`, errors.length > 0 ? errors.join("; ") : "");
     if (engine === "chromium") await CheckChromiumOnly(browser);
@@ -121,22 +269,75 @@ async function CheckEngine(engine) {
   }
 }
 
-// A real drop of a map and a folder, which only Chromium's DevTools protocol can make; the page's policy; the
-// requests; and the same page from a web server.
+// A folder tree: maps in it and in a subfolder, and a file that is not a map.
+function FolderTree() {
+  const root = mkdtempSync(join(tmpdir(), "tallyglass-page-"));
+  const folder = join(root, "Pool");
+  mkdirSync(join(folder, "Sub", "Deeper"), { recursive: true });
+  copyFileSync(sample, join(folder, "A.Map.Gbx"));
+  const finding = cases.find((c) => Kinds(c.json).length > 0);
+  copyFileSync(join(casesDir, finding.map), join(folder, "Sub", "B.Map.Gbx"));
+  copyFileSync(join(casesDir, cases.find((c) => c.json.error_code === "invalid_format").map),
+               join(folder, "Sub", "Deeper", "C.map.gbx"));
+  writeFileSync(join(folder, "Sub", "notes.txt"), "not a map");
+  return { root, folder, maps: ["A.Map.Gbx", "Sub/B.Map.Gbx", "Sub/Deeper/C.map.gbx"] };
+}
+
+// A real drop of a folder tree and a map, which only Chromium's DevTools protocol can make; a folder and maps
+// chosen by keyboard; the page's policy; the requests; the limit's chooser; and the same page from a web server.
 async function CheckChromiumOnly(browser) {
-  const cdp = await browser.Cdp();
-  const at = await browser.Evaluate(() => {
-    const zone = document.getElementById("drop").getBoundingClientRect();
-    return { x: zone.x + zone.width / 2, y: zone.y + zone.height / 2 };
-  });
-  const data = { items: [], files: [join(casesDir, "folder.Map.Gbx"), sample], dragOperationsMask: 1 };
-  const before = (await browser.Evaluate(Results)).results.length;
-  for (const type of ["dragEnter", "dragOver", "drop"]) await cdp.send("Input.dispatchDragEvent", { type, ...at, data });
-  await browser.WaitFor(Done, 10000, before + 2);
-  const dropped = (await browser.Evaluate(Results)).results.slice(before).map((r) => JSON.stringify(r.boxes));
-  Check("chromium: a folder and a map dropped for real", dropped[0] !== Boxes(cases.find((c) => c.folder)) ||
-        dropped[1] !== Boxes(sampleCase)
-        ? `boxes ${dropped.join(", ")}` : "");
+  const tree = FolderTree();
+  try {
+    await browser.Open(pageUrl);
+    const cdp = await browser.Cdp();
+    const at = await browser.Evaluate(() => {
+      const zone = document.getElementById("drop").getBoundingClientRect();
+      return { x: zone.x + zone.width / 2, y: zone.y + zone.height / 2 };
+    });
+    const data = { items: [], files: [sample, tree.folder], dragOperationsMask: 1 };
+    for (const type of ["dragEnter", "dragOver", "drop"]) await cdp.send("Input.dispatchDragEvent", { type, ...at, data });
+    await browser.WaitFor(Done, 20000, 4);
+    const expected = [{ map: basename(sample), line: CommandLines(resolve(sample, ".."), [basename(sample)])[0] },
+                      ...CommandLines(tree.folder, tree.maps).map((line, i) => ({ map: tree.maps[i], line }))];
+    const dropped = await browser.Evaluate(Results);
+    const note = await browser.Evaluate(() => document.getElementById("folder-note").textContent);
+    Check("chromium: a folder tree and a map dropped for real, each .Gbx file a map named by its path",
+          JSON.stringify(dropped.results.map((r) => r.map)) !== JSON.stringify(expected.map((e) => e.map))
+            ? `results ${dropped.results.map((r) => r.map)}` : note !== "1 file in the folder is not a .Gbx file: not read."
+            ? `note ${note}` : expected.map((e) => RowProblem(dropped.rows.find((r) => r.map === e.map), JSON.parse(e.line)))
+              .find((problem) => problem) || "");
+    await CheckDownloads(browser, "chromium, a folder dropped", expected.map((e) => ({ ...e, json: JSON.parse(e.line) })));
+
+    await browser.Open(pageUrl);
+    await browser.ChooseByKeyboard("#folder", [tree.folder]);
+    await browser.WaitFor(Done, 20000, 3);
+    await browser.ChooseByKeyboard("#maps", [sample]);
+    await browser.WaitFor(Done, 20000, 4);
+    const chosen = (await browser.Evaluate(Results)).results.map((r) => r.map);
+    Check("chromium: a folder and a map chosen by keyboard", JSON.stringify(chosen) !==
+          JSON.stringify([...tree.maps, basename(sample)]) ? `results ${chosen}` : "");
+
+    // Another game's limit applies to every result and every line at once, and is kept for the page's next
+    // opening.
+    const forever = await browser.Evaluate(() => {
+      const chooser = document.getElementById("game");
+      chooser.value = "forever";
+      chooser.dispatchEvent(new Event("change"));
+      return Array.from(document.querySelectorAll(".limit"),
+                        (line) => / that TrackMania Forever takes\. /.test(line.textContent));
+    });
+    const lines = [...CommandLines(tree.folder, tree.maps, "forever"),
+                   ...CommandLines(resolve(sample, ".."), [basename(sample)], "forever")].join("");
+    const { jsonl } = await Downloads(browser);
+    await browser.Open(pageUrl);
+    const kept = await browser.Evaluate(() => document.getElementById("game").value);
+    Check("chromium: the chosen game's limit, on every result and line, and kept", forever.includes(false) ||
+          forever.length === 0 ? `lines ${JSON.stringify(forever)}` : jsonl !== lines ? `downloaded ${jsonl}`
+          : kept !== "forever" ? `kept ${kept}` : "");
+    await browser.Evaluate(() => localStorage.removeItem("tallyglass.game"));
+  } finally {
+    rmSync(tree.root, { recursive: true, force: true });
+  }
 
   // The policy refuses even a data: URL, which would need no network.
   const refused = await browser.Evaluate(() => new Promise((done) => {
@@ -147,23 +348,11 @@ async function CheckChromiumOnly(browser) {
   const sent = (await browser.Requests()).filter((url) => url !== pageUrl && !url.startsWith("blob:"));
   Check("chromium: no request left the page", sent.length > 0 ? `requests: ${sent.join(", ")}` : "");
 
-  // Another game's limit applies to every result at once, and is kept for the page's next opening.
-  const forever = await browser.Evaluate(() => {
-    const chooser = document.getElementById("game");
-    chooser.value = "forever";
-    chooser.dispatchEvent(new Event("change"));
-    return Array.from(document.querySelectorAll(".limit"), (line) => line.textContent.endsWith("TrackMania Forever takes."));
-  });
-  await browser.Open(pageUrl);
-  const kept = await browser.Evaluate(() => document.getElementById("game").value);
-  Check("chromium: the chosen game's limit, on every result and kept", forever.includes(false) || forever.length === 0
-        ? `lines ${JSON.stringify(forever)}` : kept !== "forever" ? `kept ${kept}` : "");
-
   const server = createServer((request, response) => response.end(readFileSync(page))).listen(0, "127.0.0.1");
   await new Promise((done) => server.once("listening", done));
   try {
     await browser.Open(`http://127.0.0.1:${server.address().port}/tallyglass.html`);
-    await CheckTable(browser, "chromium, over http", [sampleCase]);
+    await CheckPool(browser, "chromium, over http", [sampleCase, cases.find((c) => c.map.startsWith("archive__"))]);
   } finally {
     server.close();
   }
@@ -189,7 +378,8 @@ async function CheckWithoutWebAssembly() {
   }
 }
 
-for (const engine of kEngines) {
+const only = process.env.TALLYGLASS_ENGINES ? process.env.TALLYGLASS_ENGINES.split(",") : kEngines;
+for (const engine of only) {
   try {
     await CheckEngine(engine);
   } catch (error) {

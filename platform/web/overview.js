@@ -1,0 +1,152 @@
+// The overview of a pool: once two or more maps are chosen, a table above the results, one row a map, filled
+// as each map is done. The rows that need attention (over the limit, findings, an error) come first until a
+// column's heading sorts it; a switch shows only those.
+var overview = document.getElementById("overview");
+var overviewRows = overview.querySelector("tbody");
+var attentionOnly = document.getElementById("attention");
+var counts = document.getElementById("counts");
+// By the column of this key, or with `null` by attention first; then in the order chosen.
+var sorting = { key: null, descending: false };
+
+// What a map needs attention for: over the limit, findings, or an error; nothing until it is done.
+function Over(job) { return job.fileSize !== null && job.fileSize > Game()[1]; }
+function NeedsAttention(job) { return job.done && (Over(job) || job.findings.length > 0 || job.error !== ""); }
+
+function Margin(job) { return job.fileSize === null ? null : job.fileSize - Game()[1]; }
+function Problems(job) { return job.error !== "" ? job.errorText : job.findings.join(" "); }
+
+var kColumns = [
+  { key: "map", title: "Map", Value: function (job) { return job.name; } },
+  { key: "items", title: "Items", numeric: true, Value: function (job) { return job.reported ? job.items : null; } },
+  { key: "embedded", title: "Embedded", numeric: true,
+    Value: function (job) { return job.reported ? job.embeddedSize : null; } },
+  { key: "size", title: "File size", numeric: true, Value: function (job) { return job.fileSize; } },
+  { key: "limit", title: "Against the limit", numeric: true, Value: Margin },
+  { key: "problems", title: "Findings or error", Value: Problems },
+];
+
+function MarginText(job) {
+  var margin = Margin(job);
+  return margin === null ? "" : SizeText(Math.abs(margin)) + (margin > 0 ? " over" : " under");
+}
+
+function CellTexts(job) {
+  if (!job.done) return ["", "", "", "", job.state === "running" ? "running" : "waiting"];
+  return [job.reported ? Grouped(job.items) : "", job.reported ? SizeText(job.embeddedSize) : "",
+          job.fileSize === null ? "" : SizeText(job.fileSize), MarginText(job),
+          job.error !== "" ? job.errorText : job.findings.join(", ").replaceAll("_", " ")];
+}
+
+function AddRow(job) {
+  var row = job.row = Make("tr");
+  row.dataset.row = "";
+  row.dataset.map = job.name;
+  var link = row.appendChild(Make("td")).appendChild(Make("a", "", job.name));
+  link.href = "#result-" + job.id;
+  link.addEventListener("click", function () { job.details.open = true; });
+  for (var i = 1; i < kColumns.length; ++i) row.appendChild(Make("td", kColumns[i].numeric ? "size" : ""));
+  overviewRows.appendChild(row);
+  if (overviewRows.rows.length >= 2) overview.hidden = false;
+  FillRow(job);
+}
+
+// The row as the map stands: its cells, its data for scripts, and whether it needs attention.
+function FillRow(job) {
+  var row = job.row, texts = CellTexts(job);
+  for (var i = 0; i < texts.length; ++i) row.cells[i + 1].textContent = texts[i];
+  row.cells[4].classList.toggle("over", Over(job));
+  row.cells[5].classList.toggle("bad", NeedsAttention(job));
+  if (job.done) {
+    if (job.fileSize !== null) row.dataset.fileSize = String(job.fileSize);
+    if (job.reported) {
+      row.dataset.items = String(job.items);
+      row.dataset.embeddedSize = String(job.embeddedSize);
+    }
+    row.dataset.findings = job.findings.join(" ");
+    row.dataset.error = job.error;
+  }
+  row.toggleAttribute("data-attention", NeedsAttention(job));
+  row.hidden = attentionOnly.checked && !NeedsAttention(job);
+}
+
+// Maps not done yet go last whichever way a column sorts.
+function Compare(a, b) {
+  if (a.done !== b.done) return a.done ? -1 : 1;
+  var order = 0;
+  if (sorting.key === null) {
+    order = (NeedsAttention(b) ? 1 : 0) - (NeedsAttention(a) ? 1 : 0);
+  } else {
+    var column = kColumns.find(function (c) { return c.key === sorting.key; });
+    var x = column.Value(a), y = column.Value(b);
+    if (x === null || y === null) return x === y ? a.id - b.id : x === null ? 1 : -1;
+    order = column.numeric ? x - y : x < y ? -1 : x > y ? 1 : 0;
+    if (sorting.descending) order = -order;
+  }
+  return order || a.id - b.id;
+}
+
+// Rows move only where they must, so that a row that has the focus keeps it.
+function SortRows() {
+  var rows = jobs.filter(function (job) { return job.row; }).sort(Compare);
+  rows.forEach(function (job, i) {
+    if (overviewRows.rows[i] !== job.row) overviewRows.insertBefore(job.row, overviewRows.rows[i] || null);
+  });
+  Array.prototype.forEach.call(overview.querySelectorAll("thead th"), function (th, i) {
+    if (i < kColumns.length && kColumns[i].key === sorting.key) {
+      th.setAttribute("aria-sort", sorting.descending ? "descending" : "ascending");
+    } else {
+      th.removeAttribute("aria-sort");
+    }
+  });
+}
+
+function CountMaps() {
+  var done = jobs.filter(function (job) { return job.done; });
+  var over = done.filter(Over).length;
+  var findings = done.filter(function (job) { return job.findings.length > 0; }).length;
+  var errors = done.filter(function (job) { return job.error !== ""; }).length;
+  counts.textContent = done.length + " of " + Plural(jobs.length, "map") + " done: " + over + " over the limit, " +
+    findings + " with findings, " + Plural(errors, "error") + ".";
+}
+
+// Rows are filled and sorted a few times a second while a pool runs, and at once when it is done: a table
+// laid out again for every map would hold the page longer than the maps take.
+var refreshAfterMs = 250;
+var refreshing = 0;
+function ShowRow(job) {
+  if (!job.row) return;
+  if (jobs.every(function (other) { return other.done; })) return RefillRows();
+  if (!refreshing) refreshing = setTimeout(RefillRows, refreshAfterMs);
+}
+
+function RefillRows() {
+  clearTimeout(refreshing);
+  refreshing = 0;
+  jobs.forEach(function (job) { if (job.row) FillRow(job); });
+  SortRows();
+  CountMaps();
+}
+
+// A heading's button sorts by its column, ascending then descending; "Attention first" sorts as at first.
+(function MakeHeadings() {
+  var head = overview.querySelector("thead tr");
+  kColumns.forEach(function (column) {
+    var th = head.appendChild(Make("th"));
+    th.scope = "col";
+    var button = th.appendChild(Make("button", "", column.title));
+    button.type = "button";
+    button.dataset.sort = column.key;
+    button.addEventListener("click", function () {
+      sorting = { key: column.key, descending: sorting.key === column.key && !sorting.descending };
+      SortRows();
+    });
+  });
+  var reset = counts.parentNode.appendChild(Make("button", "", "Attention first"));
+  reset.type = "button";
+  reset.dataset.sort = "attention";
+  reset.addEventListener("click", function () {
+    sorting = { key: null, descending: false };
+    SortRows();
+  });
+  attentionOnly.addEventListener("change", RefillRows);
+})();

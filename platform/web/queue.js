@@ -1,0 +1,223 @@
+// The queue and its workers: maps run in several workers at once, as many as the device has cores up to a
+// handful, each result in its place in the order chosen. A worker goes on to the next map while its memory
+// stays small (WebAssembly never gives memory back); one that a big map made grow is ended and replaced, and
+// so is one whose map is stopped.
+var workerUrl = URL.createObjectURL(new Blob([document.getElementById("worker").textContent],
+                                             { type: "text/javascript" }));
+var notice = document.getElementById("notice");
+var summary = document.getElementById("summary");
+var kWorkers = Math.max(1, Math.min(navigator.hardwareConcurrency || 2, 4));
+// Past this the worker's memory goes with the worker.
+var keptHeap = 64 << 20;
+// A file up to this size goes to the worker whole with its map; a larger one is read as the worker asks.
+var kWholeFile = 16 << 20;
+// A map whose run takes longer than this shows its progress and its stop button.
+var progressAfterMs = 250;
+var unavailableText = "Tallyglass cannot run in this browser: it does not let the page run WebAssembly. " +
+  "A setting causes this (Lockdown Mode in Safari, a policy, or a switch that turns off JavaScript's " +
+  "optimizer); where the setting allows it, the page works.";
+var jobs = [];
+var queue = [];
+var slots = [];
+var unavailable = false;
+
+// Once every map of a choice or a drop is done, one polite line says how they fared.
+function Summarize(batch) {
+  var maps = batch.jobs.length, reports = batch.jobs.filter(function (job) { return job.reported; }).length;
+  var errors = maps - reports;
+  summary.textContent = maps + (maps === 1 ? " map: " : " maps: ") + reports + (reports === 1 ? " report, " :
+    " reports, ") + errors + (errors === 1 ? " error" : " errors");
+}
+
+function Finish(job) {
+  clearTimeout(job.timer);
+  job.state = "done";
+  job.done = true;
+  if (job.slot && job.slot.job === job) job.slot.job = null;
+  job.slot = null;
+  FinishResult(job);
+  ShowRow(job);
+  downloads.hidden = false;
+  if (job.batch.jobs.every(function (other) { return other.done; })) Summarize(job.batch);
+}
+
+// What the worker said the run came to; the error's code and sentence from the end of the map's JSON line,
+// whose fields there are fixed: `"warnings": [...], "warning_codes": [...], "error": ..., "error_code": ...}`.
+function Record(job, message) {
+  KeepLine(job, message.line);
+  var end = JSON.parse("{" + message.line.slice(message.line.lastIndexOf(', "warnings": [') + 2));
+  job.error = end.error_code || "";
+  job.errorText = end.error || "";
+  job.fileSize = message.run.opened ? message.run.fileSize : null;
+  job.items = message.run.items;
+  job.embeddedSize = message.run.embeddedSize;
+}
+
+// A map that ends without the logic's word: its box says why; no line for it.
+function EndWith(job, code, sentence) {
+  job.error = code;
+  job.errorText = sentence;
+  ShowBox(job, "warning", sentence);
+  Finish(job);
+}
+
+function EndWorker(slot) {
+  if (slot.worker) slot.worker.terminate();
+  slot.worker = null;
+  slot.ready = false;
+}
+
+// Said once, on the page; every map left gets it as its box, and no worker is started again.
+function Unavailable() {
+  unavailable = true;
+  slots.forEach(EndWorker);
+  notice.textContent = unavailableText;
+  notice.hidden = false;
+  var left = slots.filter(function (slot) { return slot.job; }).map(function (slot) { return slot.job; }).concat(queue);
+  queue = [];
+  left.forEach(function (job) { EndWith(job, "unavailable", unavailableText); });
+}
+
+// The bytes the worker reads of a large file, read here (WebKit lets only the page read a chosen file from
+// disk) and handed over, not copied.
+function Serve(slot, job, position, length) {
+  ReadBytes(job.file.slice(position, position + length)).then(function (bytes) {
+    if (slot.job !== job) return;
+    job.read = Math.max(job.read, position + bytes.byteLength);
+    ShowProgress(job);
+    slot.worker.postMessage({ bytes: bytes }, [bytes]);
+  }, function () {
+    if (slot.job === job) slot.worker.postMessage({ bytes: null });
+  });
+}
+
+function Hear(slot, message) {
+  if (message.ready) {
+    slot.ready = true;
+    return Next();
+  }
+  if (message.unavailable) return Unavailable();
+  var job = slot.job;
+  if (!job || message.id !== job.id) return;
+  if (message.read) {
+    Serve(slot, job, message.read[0], message.read[1]);
+  } else if (message.box) {
+    ShowBox(job, message.box.kind, message.box.text);
+  } else if (message.progress) {
+    job.checked = message.progress;
+    ShowProgress(job);
+  } else if (message.files) {
+    ShowFiles(job, message.files);
+  } else if (message.done) {
+    if (message.heap > keptHeap) EndWorker(slot);
+    Record(job, message);
+    Finish(job);
+    Next();
+  }
+}
+
+function StartWorker(slot) {
+  slot.ready = false;
+  try {
+    slot.worker = new Worker(workerUrl);
+  } catch (e) {
+    return Unavailable();
+  }
+  slot.worker.onmessage = function (event) { Hear(slot, event.data); };
+  // A worker that dies before it is ready cannot run here; one that dies on a map was refused memory for it.
+  // The next map gets a new worker.
+  slot.worker.onerror = function (event) {
+    event.preventDefault();
+    if (!slot.ready) return Unavailable();
+    var job = slot.job;
+    EndWorker(slot);
+    if (job) EndWith(job, "out_of_memory", "Out of memory.");
+    Next();
+  };
+}
+
+// A blob's bytes: FileReader, which WebKit reads a file with several times as fast as with arrayBuffer().
+function ReadBytes(blob) {
+  return new Promise(function (done, fail) {
+    var reader = new FileReader();
+    reader.onload = function () { done(reader.result); };
+    reader.onerror = fail;
+    reader.readAsArrayBuffer(blob);
+  });
+}
+
+// A small file is read whole here, to go with its map; a folder, or a file the browser will not read, cannot
+// be opened, and the worker hears so with the map. A file is read whole as it is (a slice of it would be one
+// more blob for the browser to make).
+function Prepare(job) {
+  if (!job.file) return Promise.resolve({ readable: false, bytes: null });
+  var whole = job.size <= kWholeFile;
+  return ReadBytes(whole ? job.file : job.file.slice(0, 1)).then(function (bytes) {
+    return { readable: true, bytes: whole ? bytes : null };
+  }, function () { return { readable: false, bytes: null }; });
+}
+
+// The next maps' files are read while the workers run the maps before them, a few maps ahead.
+function ReadAhead() {
+  queue.slice(0, 2 * kWorkers).forEach(function (job) {
+    if (!job.prepared) job.prepared = Prepare(job);
+  });
+}
+
+function Run(slot, job) {
+  slot.job = job;
+  job.slot = slot;
+  job.state = "running";
+  job.timer = setTimeout(function () { ShowRunning(job); }, progressAfterMs);
+  (job.prepared || Prepare(job)).then(function (prepared) {
+    job.prepared = null;
+    if (slot.job !== job) return;
+    var game = chooser.value;
+    slot.worker.postMessage({ id: job.id, name: job.name, size: job.size,
+                              readable: prepared.readable, bytes: prepared.bytes, limit: [game, games[game][1]] },
+                            prepared.bytes ? [prepared.bytes] : []);
+  });
+}
+
+// Each free worker takes the next map; workers start as the queue needs them.
+function Next() {
+  if (unavailable) return Unavailable();
+  var waiting = queue.length;
+  slots.forEach(function (slot) {
+    if (slot.job || waiting === 0) return;
+    if (!slot.worker) StartWorker(slot);
+    if (slot.ready && queue.length > 0) Run(slot, queue.shift());
+    --waiting;
+  });
+  ReadAhead();
+}
+
+// A running map's worker ends with it, and a new one takes its place; a map still waiting leaves the queue.
+function Stop(job) {
+  if (job.done) return;
+  var slot = job.slot;
+  if (slot) EndWorker(slot);
+  queue = queue.filter(function (other) { return other !== job; });
+  job.prepared = null;
+  job.stopped = true;
+  job.error = "stopped";
+  job.errorText = "Stopped.";
+  Finish(job);
+  Next();
+}
+
+function Add(batch, name, file, folded) {
+  // A file's size is read once: Chromium asks the file system again each time it is read.
+  var job = { id: jobs.length, name: name, file: file, size: file ? file.size : 0, batch: batch, state: "waiting",
+              done: false, read: 0, checked: null, progress: null, running: null, timer: 0, reported: false,
+              stopped: false, findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0,
+              line: null, limited: false, slot: null, row: null, limit: null, prepared: null, undrawn: [],
+              lastBox: null };
+  batch.jobs.push(job);
+  jobs.push(job);
+  queue.push(job);
+  AddResult(job, folded);
+  return job;
+}
+
+for (var slotIndex = 0; slotIndex < kWorkers; ++slotIndex) slots.push({ worker: null, ready: false, job: null });

@@ -1,0 +1,236 @@
+// One map's result: headed by its name, the boxes the Windows program shows for it, the embedded files and
+// what is wrong with them, folded away in a large pool; its file's size against the chosen game's limit; and
+// while it runs, how far it has come and a button that stops it. Map text is only ever set as text.
+var results = document.getElementById("results");
+var chooser = document.getElementById("game");
+var games = { tm2020: ["Trackmania (2020)", 7336960], maniaplanet: ["ManiaPlanet", 4194304],
+              forever: ["TrackMania Forever", 1048576] };
+// A large table shows this many of its largest files at first, and the rest on request, in pieces of this
+// many between frames, so that no list holds the page for long.
+var kFirstFiles = 100;
+var kFilesAFrame = 500;
+
+function Make(tag, className, text) {
+  var element = document.createElement(tag);
+  if (className) element.className = className;
+  if (text !== undefined) element.textContent = text;
+  return element;
+}
+
+// 7,336,960: written here, as the locale's formatter costs more than a pool's every other count.
+function Grouped(count) { return String(count).replace(/\B(?=(\d{3})+$)/g, ","); }
+
+function Plural(count, word) { return Grouped(count) + " " + word + (count === 1 ? "" : "s"); }
+
+// As the report writes sizes: "812 bytes", "12.3 kB", "345.6 KB", "6.3 MB", "1.2 GB".
+function SizeText(bytes) {
+  if (bytes < 1000) return bytes + " bytes";
+  var unit = bytes < 100000 ? " kB" : bytes < 1e6 ? " KB" : bytes < 1e9 ? " MB" : " GB";
+  return (bytes / (bytes < 1e6 ? 1e3 : bytes < 1e9 ? 1e6 : 1e9)).toFixed(1) + unit;
+}
+
+function Game() { return games[chooser.value]; }
+
+// A new result, in the order chosen; its details folded when the pool is large.
+function AddResult(job, folded) {
+  var result = job.result = Make("article");
+  result.id = "result-" + job.id;
+  result.dataset.map = job.name;
+  result.setAttribute("aria-busy", "true");
+  result.setAttribute("aria-labelledby", "map-" + job.id);
+  result.appendChild(Make("h2", "", job.name)).id = "map-" + job.id;
+  job.gist = result.appendChild(Make("p", "gist"));
+  job.details = result.appendChild(Make("details"));
+  job.details.open = !folded;
+  job.details.appendChild(Make("summary", "", "Report, embedded files and findings"));
+  job.details.addEventListener("toggle", function () { if (job.details.open) DrawDetails(job); });
+  results.appendChild(result);
+}
+
+// Folded details are drawn when they are first opened: a pool's page draws only the lines in sight.
+function Draw(job, action) {
+  if (job.details.open) return action();
+  job.undrawn.push(action);
+}
+
+function DrawDetails(job) {
+  job.undrawn.splice(0).forEach(function (action) { action(); });
+}
+
+function ShowBox(job, kind, text) {
+  if (kind === "information") job.reported = true;
+  Draw(job, function () { DrawBox(job, kind, text); });
+}
+
+function DrawBox(job, kind, text) {
+  if (kind === "more") {
+    job.lastBox.append(text);
+    return;
+  }
+  var name = kind === "information" ? "Information" : "Warning";
+  var box = Make("div", "box " + kind);
+  box.setAttribute("role", "group");
+  box.setAttribute("aria-label", "Tallyglass: " + name);
+  box.appendChild(Make("div", "caption", "Tallyglass"));
+  var content = box.appendChild(Make("div", "content"));
+  var icon = content.appendChild(Make("span", "icon", kind === "information" ? "i" : "!"));
+  icon.setAttribute("role", "img");
+  icon.setAttribute("aria-label", name);
+  job.lastBox = content.appendChild(Make("p", "", text));
+  job.lastBox.dataset.kind = kind;
+  job.details.appendChild(box);
+}
+
+// The worker's lists as one record a file.
+function FileEntries(files) {
+  var entries = [], texts = files.sizeTexts.split("\n");
+  for (var i = 0, at = 0; i < files.lengths.length; at += files.lengths[i], ++i) {
+    entries.push({ name: files.names.substr(at, files.lengths[i]), shown: files.shown.substr(at, files.lengths[i]),
+                   size: files.sizes[2 * i], packed: files.sizes[2 * i + 1], sizeText: texts[2 * i],
+                   packedText: texts[2 * i + 1] });
+  }
+  return entries;
+}
+
+function FileRow(entry, largest) {
+  var row = Make("tr");
+  row.dataset.file = entry.name;
+  row.dataset.size = String(entry.size);
+  row.dataset.packedSize = String(entry.packed);
+  row.appendChild(Make("td", "", entry.shown));
+  row.appendChild(Make("td", "size", entry.packedText));
+  row.appendChild(Make("td", "size", entry.sizeText));
+  var bar = row.appendChild(Make("td")).appendChild(Make("meter"));
+  bar.max = largest || 1;
+  bar.value = entry.packed;
+  bar.setAttribute("aria-label", "Packed size of " + entry.shown + ", against the largest file's");
+  return row;
+}
+
+// Items `from` onward into `parent`, drawn in pieces between frames once the button asks for them.
+function DrawRest(button, parent, items, from, Draw) {
+  button.addEventListener("click", function () {
+    button.remove();
+    (function Piece(at) {
+      var end = Math.min(items.length, at + kFilesAFrame), piece = document.createDocumentFragment();
+      for (var i = at; i < end; ++i) piece.appendChild(Draw(items[i]));
+      parent.appendChild(piece);
+      if (end < items.length) requestAnimationFrame(function () { Piece(end); });
+    })(from);
+  });
+}
+
+function MoreButton(count, what) {
+  var button = Make("button", "rest", "Show the other " + Plural(count, what));
+  button.type = "button";
+  return button;
+}
+
+// The embedded files under the report, largest packed first, each with a bar to its size; where the archive
+// cannot be read, that in place of the table; then what is wrong with them.
+function ShowFiles(job, files) {
+  job.findings = [];
+  files.findings.forEach(function (finding) {
+    if (job.findings.indexOf(finding.kind) < 0) job.findings.push(finding.kind);
+  });
+  Draw(job, function () { DrawFiles(job, files); });
+}
+
+function DrawFiles(job, files) {
+  var entries = FileEntries(files);
+  var section = Make("section", "files");
+  section.setAttribute("aria-label", "Embedded files of " + job.name);
+  if (!files.known) {
+    section.appendChild(Make("p", "", "Which files the map embeds is not known: their archive cannot be read."));
+  } else if (entries.length === 0) {
+    section.appendChild(Make("p", "", "No embedded files."));
+  } else {
+    var table = section.appendChild(Make("table"));
+    table.appendChild(Make("caption", "", entries.length === 1 ? "Embedded file" :
+                                          Plural(entries.length, "embedded file") + ", largest packed first"));
+    var head = table.appendChild(Make("thead")).appendChild(Make("tr"));
+    ["Name", "Packed", "Size", "Share of the largest"].forEach(function (title) {
+      head.appendChild(Make("th", title === "Name" ? "" : "size", title)).scope = "col";
+    });
+    entries.sort(function (a, b) { return b.packed - a.packed; });
+    var body = table.appendChild(Make("tbody"));
+    var Draw = function (entry) { return FileRow(entry, entries[0].packed); };
+    entries.slice(0, kFirstFiles).forEach(function (entry) { body.appendChild(Draw(entry)); });
+    var total = table.appendChild(Make("tfoot")).appendChild(Make("tr"));
+    total.appendChild(Make("th", "", "Packed in all")).scope = "row";
+    total.appendChild(Make("td", "size", files.packedText));
+    if (entries.length > kFirstFiles) {
+      DrawRest(section.appendChild(MoreButton(entries.length - kFirstFiles, "file")), body, entries, kFirstFiles, Draw);
+    }
+  }
+  if (files.findings.length > 0) {
+    var list = section.appendChild(Make("ul", "findings"));
+    list.setAttribute("aria-label", "What is wrong with them");
+    var Finding = function (finding) {
+      var item = Make("li", "", finding.sentence);
+      item.dataset.finding = finding.kind;
+      return item;
+    };
+    files.findings.slice(0, kFirstFiles).forEach(function (finding) { list.appendChild(Finding(finding)); });
+    if (files.findings.length > kFirstFiles) {
+      DrawRest(section.appendChild(MoreButton(files.findings.length - kFirstFiles, "finding")), list, files.findings,
+               kFirstFiles, Finding);
+    }
+  }
+  job.details.appendChild(section);
+}
+
+// While the map runs: how far it has come, and the button that stops it.
+function ShowRunning(job) {
+  job.running = job.result.appendChild(Make("div", "running"));
+  job.progress = job.running.appendChild(Make("progress"));
+  var stop = job.running.appendChild(Make("button", "", "Stop"));
+  stop.type = "button";
+  stop.dataset.stop = "";
+  stop.setAttribute("aria-label", "Stop reading " + job.name);
+  stop.addEventListener("click", function () { Stop(job); });
+  ShowProgress(job);
+}
+
+// Reading the map (`job.read` of its bytes), then checking its embedded files (`job.checked`).
+function ShowProgress(job) {
+  if (!job.progress) return;
+  var checking = job.checked !== null;
+  job.progress.max = checking ? job.checked[1] : job.size;
+  job.progress.value = checking ? job.checked[0] : job.read;
+  job.progress.setAttribute("aria-label", (checking ? "Checking the embedded files of " : "Reading ") + job.name);
+}
+
+// "The map file is 6.3 MB, 1.0 MB under the 7.3 MB that Trackmania (2020) takes." and the bytes beside, for a
+// map that got its report.
+function ShowLimit(job) {
+  if (!job.limit) return;
+  var game = Game(), size = job.fileSize, over = size > game[1], by = Math.abs(size - game[1]);
+  job.limit.textContent = "The map file is " + SizeText(size) + ", " + SizeText(by) + (over ? " over" : " under") +
+    " the " + SizeText(game[1]) + " that " + game[0] + " takes. ";
+  job.limit.appendChild(Make("span", "bytes", "(" + Grouped(size) + " bytes, " +
+    Grouped(by) + (over ? " over " : " under ") + Grouped(game[1]) + ")"));
+  job.limit.toggleAttribute("data-over", over);
+}
+
+// One line that stays in sight when the details are folded.
+function Gist(job) {
+  if (job.stopped) return "Stopped: the map was not read to its end.";
+  if (!job.reported) return job.errorText || "";
+  var parts = [Plural(job.items, "item"), SizeText(job.embeddedSize) + " of embedded files"];
+  if (job.findings.length > 0) parts.push("findings: " + job.findings.join(", ").replaceAll("_", " "));
+  return parts.join("; ");
+}
+
+function FinishResult(job) {
+  if (job.running) job.running.remove();
+  job.running = job.progress = null;
+  job.gist.textContent = Gist(job);
+  job.gist.classList.toggle("stopped", job.stopped);
+  if (job.reported && job.fileSize !== null) {
+    job.limit = job.result.insertBefore(Make("p", "limit"), job.details);
+    ShowLimit(job);
+  }
+  job.result.dataset.done = "";
+  job.result.removeAttribute("aria-busy");
+}
