@@ -1,40 +1,24 @@
 // The page in each engine (tests/web/browsers.mjs), timed by the page's own clock on a page opened anew each
 // run: cold, from opening the page to the sample's report (the choice made as soon as the page has loaded);
-// from choosing the tiny map that declares a huge body to its sentence; from choosing the 256 MB body's map to
-// its report, alternately with the native tool on the same map (output to /dev/null); and from choosing a
-// pool of 300 maps at once to the last one done, alternately with the native tool over the same maps as
-// `--json --files --limit=tm2020`. The pool is made once beside the big map, in pool/, with make_bench_map
-// (beside the tool, in bench/): bodies of 256 KB to 2 MB, every tenth map with an embedded file of 1 MB of
-// zeros. Prints the medians and the ratios page/native for each engine; exits 1 when a page showed no report.
-// Usage: node bench/page_bench.mjs PAGE TALLYGLASS SAMPLE TINY_HUGE BIG RUNS   (npm ci in tests/web first)
+// from choosing the tiny map that declares a huge body to its sentence; from choosing BIG, a map of a 256 MB
+// body, to its report, alternately with the native tool on the same map (output to /dev/null); the same for
+// DENSE, a 256 MB body that LZO packs about 6:1; and from choosing every map of POOL (a folder of maps that
+// make_bench_map --pool makes) at once to the last one done, alternately with the native tool over the same
+// maps as `--json --files --limit=tm2020`. Prints the medians and the ratios page/native for each engine;
+// exits 1 when a page showed no report.
+// Usage: node bench/page_bench.mjs PAGE TALLYGLASS SAMPLE TINY_HUGE BIG DENSE POOL RUNS   (npm ci in tests/web)
 import { spawnSync } from "node:child_process";
-import { existsSync, mkdirSync, readdirSync } from "node:fs";
+import { readdirSync } from "node:fs";
 import { loadavg } from "node:os";
-import { dirname, join, resolve } from "node:path";
+import { join, resolve } from "node:path";
 import { pathToFileURL } from "node:url";
 
 import { kEngines, OpenBrowser } from "../tests/web/browsers.mjs";
 
-const [page, tool, sample, tiny, big] = process.argv.slice(2, 7).map((p) => resolve(p));
-const runs = Number(process.argv[7] || 5);
+const [page, tool, sample, tiny, big, dense, poolDir] = process.argv.slice(2, 9).map((p) => resolve(p));
+const runs = Number(process.argv[9] || 5);
 const Median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
-const kPoolSize = 300;
-
-function MakePool() {
-  const dir = join(dirname(big), "pool");
-  if (!existsSync(join(dir, `${kPoolSize - 1}.Map.Gbx`))) {
-    mkdirSync(dir, { recursive: true });
-    for (let i = 0; i < kPoolSize; ++i) {
-      const body = [262144, 524288, 1048576, 2097152][i % 4];
-      const zeros = i % 10 === 9 ? ["1000000"] : [];
-      const made = spawnSync(join(dirname(tool), "bench", "make_bench_map"),
-                             [join(dir, `${i}.Map.Gbx`), String(body), String(10 + i % 50), ...zeros], { stdio: "ignore" });
-      if (made.status !== 0) throw new Error(`make_bench_map: exit status ${made.status}`);
-    }
-  }
-  return readdirSync(dir).filter((name) => name.endsWith(".Map.Gbx")).sort().map((name) => join(dir, name));
-}
-const pool = MakePool();
+const pool = readdirSync(poolDir).filter((name) => name.endsWith(".Map.Gbx")).sort().map((name) => join(poolDir, name));
 
 // Opens the page, chooses the maps, and gives the page's times: since it was opened, and since the choice,
 // to every result marked done; and the first result's first line.
@@ -72,30 +56,32 @@ function TimeNative(maps, options) {
 }
 
 let failed = false;
+const Ratio = (name, native, inPage) => `${name}: native ${Median(native).toFixed(0)} ms, page ` +
+  `${Median(inPage).toFixed(0)} ms, ratio ${(Median(inPage) / Median(native)).toFixed(2)}`;
 for (const engine of kEngines) {
   const browser = await OpenBrowser(engine);
-  const cold = [], huge = [], native = [], inPage = [], poolNative = [], poolPage = [];
+  const cold = [], huge = [], times = { big: [[], []], dense: [[], []], pool: [[], []] };
   let line = "";
   try {
     for (let i = 0; i < runs; ++i) {
       cold.push((await TimeChoice(browser, [sample])).opened);
       huge.push((await TimeChoice(browser, [tiny])).chosen);
-      native.push(TimeNative([big], []));
-      const timed = await TimeChoice(browser, [big]);
-      inPage.push(timed.chosen);
-      line = timed.line;
-      poolNative.push(TimeNative(pool, ["--json", "--files", "--limit=tm2020"]));
-      poolPage.push((await TimeChoice(browser, pool)).chosen);
+      for (const [name, maps, options] of [["big", [big], []], ["dense", [dense], []],
+                                           ["pool", pool, ["--json", "--files", "--limit=tm2020"]]]) {
+        times[name][0].push(TimeNative(maps, options));
+        const timed = await TimeChoice(browser, maps);
+        times[name][1].push(timed.chosen);
+        if (name === "big") line = timed.line;
+      }
     }
   } finally {
     await browser.Close();
   }
-  const [n, p, pn, pp] = [Median(native), Median(inPage), Median(poolNative), Median(poolPage)];
   console.log(`${browser.version}: cold ${Median(cold).toFixed(0)} ms, tiny map declaring a huge body ` +
-              `${Median(huge).toFixed(0)} ms; 256 MB body: native ${n.toFixed(0)} ms, page ${p.toFixed(0)} ms, ratio ` +
-              `${(p / n).toFixed(2)}; pool of ${pool.length} maps: native ${pn.toFixed(0)} ms, page ${pp.toFixed(0)} ms, ` +
-              `ratio ${(pp / pn).toFixed(2)} (medians of ${runs}, load average ` +
-              `${loadavg().map((l) => l.toFixed(2)).join(" ")}); the page's first line: ${line}`);
+              `${Median(huge).toFixed(0)} ms; ${Ratio("256 MB body", ...times.big)}; ` +
+              `${Ratio("256 MB body packed 6:1", ...times.dense)}; ${Ratio(`${pool.length} maps at once`, ...times.pool)} ` +
+              `(medians of ${runs}, load average ${loadavg().map((l) => l.toFixed(2)).join(" ")}); the page's ` +
+              `first line: ${line}`);
   failed ||= !line.startsWith("Number of embedded items: ");
 }
 process.exit(failed ? 1 : 0);

@@ -2,7 +2,7 @@
 # The benchmark (bench/README.md): the tool end to end against the floor of reading and decompressing the body,
 # on maps with bodies from 10 KB to 512 MB and one with millions of items; one process over many maps against a
 # process per map; the chunk search over 512 MiB; then the page in Chromium, Firefox and WebKit: cold, on a tiny
-# map that declares a huge body, and against the tool on a map with a 256 MB body.
+# map that declares a huge body, and against the tool on maps with a 256 MB body and on a pool of 300 maps.
 # Usage: scripts/bench.sh [RUNS]   (medians of at least RUNS runs per map, default 11; maps go to build/bench/maps)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,11 +39,18 @@ for map in "zeros-200MB zeros=200000000" "bomb-1000 bomb=1000" "entries-100k ent
 done
 echo "== chunk search over 512 MiB"
 "$bin/find_chunk_bench" --benchmark_filter='/536870912$'
-echo "== the page in each engine: cold, a tiny map declaring a huge body, and against the tool on a 256 MB body"
+echo "== the page in each engine: cold, a tiny map declaring a huge body, and against the tool on 256 MB bodies"
+echo "   packed 2.4:1 and 6:1 and on a pool of 300 maps of real sizes with their embedded files"
 cmake --preset web >/dev/null && cmake --build --preset web >/dev/null
 (cd tests/web && npm ci --no-audit --no-fund -s)
-file=$maps/body-256MB.Map.Gbx
-[ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" "$file" 268435456 8
+for map in "body-256MB 40" "body-256MB-6to1 300"; do
+  read -r name repeat <<<"$map"
+  file=$maps/$name.Map.Gbx
+  [ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" --repeat="$repeat" "$file" 268435456 8
+done
+[ -f "$maps/pool/pool-299.Map.Gbx" ] && [ "$maps/pool/pool-299.Map.Gbx" -nt "$bin/make_bench_map" ] ||
+  { mkdir -p "$maps/pool" && "$bin/make_bench_map" --pool "$maps/pool" 300; }
 rm -rf "$maps/cases" && mkdir "$maps/cases" && build/bench/tests/support/write_case_maps "$maps/cases" messages
 node bench/page_bench.mjs build/web/tallyglass.html build/bench/tallyglass samples/Sample.Map.Gbx \
-  "$maps/cases/tiny_map_declaring_a_huge_body.Map.Gbx" "$file" "${1:-11}"
+  "$maps/cases/tiny_map_declaring_a_huge_body.Map.Gbx" "$maps/body-256MB.Map.Gbx" "$maps/body-256MB-6to1.Map.Gbx" \
+  "$maps/pool" "${1:-11}"
