@@ -324,10 +324,12 @@ void Advance(Progress* progress, uint64_t done) {
 }
 
 // Reads the entry whole, no further than the size it declares: one byte more tells a stream that runs on.
-// What is wrong with it, or kMissing for nothing.
-FindingKind ReadEntry(zip_t* archive, zip_uint64_t index, uint64_t declared, uint64_t packed, Progress* progress) {
+// False, with what is wrong with it, when it is not sound.
+bool ReadEntry(zip_t* archive, zip_uint64_t index, uint64_t declared, uint64_t packed, Progress* progress,
+               FindingKind* wrong) {
     zip_file_t* file = zip_fopen_index(archive, index, 0);
-    if (!file) return FindingKind::kDamagedFile;
+    *wrong = FindingKind::kDamagedFile;
+    if (!file) return false;
     static char piece[kReadPiece];
     const uint64_t before = progress->done;
     uint64_t total = 0;
@@ -343,9 +345,9 @@ FindingKind ReadEntry(zip_t* archive, zip_uint64_t index, uint64_t declared, uin
     }
     const bool closed = zip_fclose(file) == 0;
     Advance(progress, before + packed);
-    if (total > declared) return FindingKind::kWrongSize;
-    if (got < 0 || !closed) return FindingKind::kDamagedFile;
-    return total == declared ? FindingKind::kMissing : FindingKind::kWrongSize;
+    if (total <= declared && (got < 0 || !closed)) return false;
+    *wrong = FindingKind::kWrongSize;
+    return total == declared;
 }
 
 // For each entry whose name repeats an earlier one's, as the game compares names, that earlier entry: one
@@ -364,14 +366,15 @@ std::vector<std::pair<uint32_t, uint32_t>> Repeats(const std::vector<EmbeddedFil
     return repeats;
 }
 
-// What keeps an entry from being read, or kMissing when it is read: only packed bytes of its own are inflated,
-// and only stored or deflated ones. Damage is said first: however packed, a bomb's entries are a bomb's.
-FindingKind Unread(const zip_stat_t& stat, Place place) {
-    if (place == kOutside) return FindingKind::kOutsideArchive;
-    if (place == kOverlapping) return FindingKind::kOverlapping;
-    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return FindingKind::kPackedOtherwise;
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) return FindingKind::kEncrypted;
-    return FindingKind::kMissing;
+// Whether an entry is read: only packed bytes of its own are inflated, and only stored or deflated ones. When
+// it is not, `why`. Damage is said first: however packed, a bomb's entries are a bomb's.
+bool IsRead(const zip_stat_t& stat, Place place, FindingKind* why) {
+    *why = place == kOutside ? FindingKind::kOutsideArchive : FindingKind::kOverlapping;
+    if (place != kHeld) return false;
+    *why = FindingKind::kPackedOtherwise;
+    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return false;
+    *why = FindingKind::kEncrypted;
+    return !(stat.valid & ZIP_STAT_ENCRYPTION_METHOD) || stat.encryption_method == ZIP_EM_NONE;
 }
 
 // ReadArchive, giving also the files' order by name as the game compares names.
@@ -416,10 +419,11 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
     const std::vector<Place> places = PlaceEntries(bytes, directory.offset, offsets, files->files);
     std::vector<uint64_t>().swap(offsets);
     Progress progress = {to, 0, 0, 0};
+    FindingKind wrong;
     for (size_t i = 0; i < count; ++i) {
         if (places[i] == kHeld) files->packedTotal += files->files[i].packedSize;
         zip_stat_index(archive, i, 0, &stat);
-        if (Unread(stat, places[i]) == FindingKind::kMissing) progress.total += stat.comp_size;
+        if (IsRead(stat, places[i], &wrong)) progress.total += stat.comp_size;
     }
     byName->resize(count);
     for (uint32_t i = 0; i < count; ++i) (*byName)[i] = i;
@@ -440,9 +444,9 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
             ++repeat;
         }
         zip_stat_index(archive, i, 0, &stat);
-        FindingKind wrong = Unread(stat, places[i]);
-        if (wrong == FindingKind::kMissing) wrong = ReadEntry(archive, i, stat.size, stat.comp_size, &progress);
-        if (wrong != FindingKind::kMissing) files->findings.push_back({wrong, name});
+        if (!IsRead(stat, places[i], &wrong) || !ReadEntry(archive, i, stat.size, stat.comp_size, &progress, &wrong)) {
+            files->findings.push_back({wrong, name});
+        }
     }
     zip_discard(archive);
     return true;
