@@ -71,8 +71,11 @@ bool WriteStream(DWORD which, const std::string& text) {
 bool WriteOut(const std::string& text) {
     if (WriteStream(STD_OUTPUT_HANDLE, text)) return true;
     const DWORD error = GetLastError();
-    // Nobody reads any more: end silently and at once, as the reader's early exit ends the run elsewhere.
-    if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE) ExitProcess(1);
+    // Nobody reads the pipe any more: end silently and at once, as the reader's early exit ends the run elsewhere.
+    if ((error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE) &&
+        GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_PIPE) {
+        ExitProcess(1);
+    }
     if (stdoutError == 0) stdoutError = error != 0 ? error : ERROR_WRITE_FAULT;
     return false;
 }
