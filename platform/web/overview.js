@@ -53,7 +53,9 @@ function AddRow(job) {
 // The row as the map stands: its cells, its data for scripts, and whether it needs attention.
 function FillRow(job) {
   var row = job.row, texts = CellTexts(job);
-  for (var i = 0; i < texts.length; ++i) row.cells[i + 1].textContent = texts[i];
+  for (var i = 0; i < texts.length; ++i) {
+    if (row.cells[i + 1].textContent !== texts[i]) row.cells[i + 1].textContent = texts[i];
+  }
   row.cells[4].classList.toggle("over", Over(job));
   row.cells[5].classList.toggle("bad", NeedsAttention(job));
   if (job.done) {
@@ -109,23 +111,16 @@ function CountMaps() {
     findings + " with findings, " + Plural(errors, "error") + ".";
 }
 
-// Rows are filled and sorted a few times a second while a pool runs, and at once when it is done: a table
-// laid out again for every map would hold the page longer than the maps take.
-var refreshAfterMs = 250;
-var refreshing = 0;
-function ShowRow(job) {
-  if (!job.row) return;
-  if (jobs.every(function (other) { return other.done; })) return RefillRows();
-  if (!refreshing) refreshing = setTimeout(RefillRows, refreshAfterMs);
-}
-
-function RefillRows() {
-  clearTimeout(refreshing);
-  refreshing = 0;
-  jobs.forEach(function (job) { if (job.row) FillRow(job); });
+// These maps' rows as they stand now, sorted again. A row set anew is laid out and painted anew, even with the
+// same text: only rows whose maps changed are filled.
+function FillRows(changed) {
+  changed.forEach(function (job) { if (job.row) FillRow(job); });
   SortRows();
   CountMaps();
 }
+
+// Every row, as when the game or the switch changes what each shows.
+function RefillRows() { FillRows(jobs); }
 
 // A heading's button sorts by its column, ascending then descending; "Attention first" sorts as at first.
 (function MakeHeadings() {

@@ -6,7 +6,11 @@ var workerUrl = URL.createObjectURL(new Blob([document.getElementById("worker").
                                              { type: "text/javascript" }));
 var notice = document.getElementById("notice");
 var summary = document.getElementById("summary");
-var kWorkers = Math.max(1, Math.min(navigator.hardwareConcurrency || 2, 4));
+// As many workers as the device has cores, up to a handful; beyond two, two cores are left to the page and
+// the browser, which read the files and draw the results. Workers beyond the cores slow every map down, and
+// WebKit says 4 on a machine of 2.
+var cores = navigator.hardwareConcurrency || 2;
+var kWorkers = cores <= 2 ? Math.max(1, cores) : Math.max(2, Math.min(cores - 2, 4));
 // Past this the worker's memory goes with the worker.
 var keptHeap = 64 << 20;
 // A file up to this size goes to the worker whole with its map; a larger one is read as the worker asks.
@@ -20,6 +24,10 @@ var jobs = [];
 var queue = [];
 var slots = [];
 var unavailable = false;
+// The module as the first worker to be ready compiled it (null where it could not be sent): each worker after
+// it starts from it, rather than compiling its own, which costs WebKit each time, on the cores the maps need.
+// Until then no other worker starts.
+var compiled = undefined;
 
 // Once every map of a choice or a drop is done, one polite line says how they fared.
 function Summarize(batch) {
@@ -29,14 +37,34 @@ function Summarize(batch) {
     " reports, ") + errors + (errors === 1 ? " error" : " errors");
 }
 
+// How a pool's maps stand is drawn a few times a second while it runs, and at once when the last is done: a
+// page that changes in sight for every map is laid out and painted for every map, which held WebKit longer
+// than the maps took.
+var kDrawEveryMs = 250;
+var drawing = 0;
+var toDraw = [];
+function DrawSoon(job) {
+  toDraw.push(job);
+  if (jobs.every(function (other) { return other.done; })) return DrawNow();
+  if (!drawing) drawing = setTimeout(DrawNow, kDrawEveryMs);
+}
+
+function DrawNow() {
+  clearTimeout(drawing);
+  drawing = 0;
+  var changed = toDraw;
+  toDraw = [];
+  changed.forEach(function (job) { if (job.done && !("done" in job.result.dataset)) FinishResult(job); });
+  FillRows(changed);
+}
+
 function Finish(job) {
   clearTimeout(job.timer);
   job.state = "done";
   job.done = true;
   if (job.slot && job.slot.job === job) job.slot.job = null;
   job.slot = null;
-  FinishResult(job);
-  ShowRow(job);
+  DrawSoon(job);
   downloads.hidden = false;
   if (job.batch.jobs.every(function (other) { return other.done; })) Summarize(job.batch);
 }
@@ -94,6 +122,7 @@ function Serve(slot, job, position, length) {
 function Hear(slot, message) {
   if (message.ready) {
     slot.ready = true;
+    if (compiled === undefined) compiled = message.compiled;
     return Next();
   }
   if (message.unavailable) return Unavailable();
@@ -124,6 +153,11 @@ function StartWorker(slot) {
     return Unavailable();
   }
   slot.worker.onmessage = function (event) { Hear(slot, event.data); };
+  try {
+    slot.worker.postMessage({ compiled: compiled || null });
+  } catch (e) {
+    slot.worker.postMessage({ compiled: null });
+  }
   // A worker that dies before it is ready cannot run here; one that dies on a map was refused memory for it.
   // The next map gets a new worker.
   slot.worker.onerror = function (event) {
@@ -168,6 +202,7 @@ function Run(slot, job) {
   slot.job = job;
   job.slot = slot;
   job.state = "running";
+  DrawSoon(job);
   job.timer = setTimeout(function () { ShowRunning(job); }, progressAfterMs);
   (job.prepared || Prepare(job)).then(function (prepared) {
     job.prepared = null;
@@ -185,7 +220,8 @@ function Next() {
   var waiting = queue.length;
   slots.forEach(function (slot) {
     if (slot.job || waiting === 0) return;
-    if (!slot.worker) StartWorker(slot);
+    var starting = slots.some(function (other) { return other.worker && !other.ready; });
+    if (!slot.worker && (compiled !== undefined || !starting)) StartWorker(slot);
     if (slot.ready && queue.length > 0) Run(slot, queue.shift());
     --waiting;
   });

@@ -1,5 +1,7 @@
-// The page's worker, put ahead of the script emscripten writes (its --pre-js). Once the module runs it posts
-// {ready}; where the browser cannot run it (no WebAssembly, or one it may not compile), {unavailable: why}.
+// The page's worker, put ahead of the script emscripten writes (its --pre-js). It first hears {compiled}: the
+// module as another worker compiled it, or null, when it compiles the module itself. Once the module runs it
+// posts {ready, compiled}; where the browser cannot run it (no WebAssembly, or one it may not compile),
+// {unavailable: why}.
 // The page then posts one map at a time, {id, name, size, readable, bytes, limit: [name, bytes]}, with the
 // whole file as `bytes` when it is small (else null). The worker runs it through the logic, asking the page
 // for the bytes it reads of a larger one ({id, read: [position, length]}, answered by {bytes}: an
@@ -14,18 +16,36 @@ var tallyglassReply = null;
 var tallyglassUtf16 = new TextDecoder("utf-16le");
 var tallyglassUtf8 = new TextDecoder("utf-8");
 var tallyglassLine = [];
+var tallyglassGive = null;
+var tallyglassGiven = new Promise(function (give) { tallyglassGive = give; });
+var tallyglassModule = null;
+// Progress goes to the page no sooner than this (performance.now()): the page shows it only for a map that
+// runs long, and a message for every step would cost a pool more than its maps.
+var tallyglassProgressAt = 0;
 
 // The module is inflated as the browser inflates a download, then compiled; where either fails, the page
 // cannot run here. Written into the stream, not read from a Blob, which WebKit's worker may not read from disk.
-Module["instantiateWasm"] = function (imports, receive) {
+function CompileModule(imports) {
   var inflate = new DecompressionStream("deflate-raw"), writer = inflate.writable.getWriter();
   writer.write(Uint8Array.from(atob(tallyglassWasm), function (c) { return c.charCodeAt(0); }));
   writer.close();
-  new Response(inflate.readable).arrayBuffer()
-    .then(function (bytes) { return WebAssembly.instantiate(bytes, imports); })
-    .then(function (made) { receive(made.instance, made.module); }, function (error) {
-      postMessage({ unavailable: String(error) });
+  return new Response(inflate.readable).arrayBuffer().then(function (bytes) {
+    return WebAssembly.instantiate(bytes, imports);
+  });
+}
+
+Module["instantiateWasm"] = function (imports, receive) {
+  tallyglassGiven.then(function (compiled) {
+    if (!compiled) return CompileModule(imports);
+    return WebAssembly.instantiate(compiled, imports).then(function (instance) {
+      return { instance: instance, module: compiled };
     });
+  }).then(function (made) {
+    tallyglassModule = made.module;
+    receive(made.instance, made.module);
+  }, function (error) {
+    postMessage({ unavailable: String(error) });
+  });
   return {};
 };
 Module["onAbort"] = function (what) {
@@ -33,7 +53,11 @@ Module["onAbort"] = function (what) {
 };
 Module["onRuntimeInitialized"] = function () {
   tallyglassReady = true;
-  postMessage({ ready: true });
+  try {
+    postMessage({ ready: true, compiled: tallyglassModule });
+  } catch (e) {
+    postMessage({ ready: true, compiled: null });  // a browser that cannot send a module
+  }
 };
 
 // A zero-terminated text unit for unit; a counted one, as long lists come, decoded at once (it holds no lone
@@ -55,6 +79,9 @@ Module["showFiles"] = function (files) {
   postMessage({ id: tallyglassJob.id, files: files }, [files.lengths.buffer, files.sizes.buffer]);
 };
 Module["showProgress"] = function (done, total) {
+  var now = performance.now();
+  if (now < tallyglassProgressAt) return;
+  tallyglassProgressAt = now + 50;
   postMessage({ id: tallyglassJob.id, progress: [done, total] });
 };
 Module["addLine"] = function (bytes) { tallyglassLine.push(tallyglassUtf8.decode(bytes)); };
@@ -67,6 +94,10 @@ Module["readMap"] = function (position, length) {
 };
 
 onmessage = function (event) {
+  if ("compiled" in event.data) {
+    tallyglassGive(event.data.compiled);
+    return;
+  }
   if ("bytes" in event.data && !("id" in event.data)) {
     tallyglassReply(event.data.bytes);
     return;
@@ -74,6 +105,7 @@ onmessage = function (event) {
   var job = tallyglassJob = event.data;
   Module["findings"] = [];
   tallyglassLine = [];
+  tallyglassProgressAt = performance.now() + 200;
   ccall("TallyglassRun", null, ["string", "string", "number"], [job.name, job.limit[0], job.limit[1]],
         { async: true }).then(function () {
     tallyglassJob = null;
