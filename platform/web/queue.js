@@ -6,9 +6,9 @@ var workerUrl = URL.createObjectURL(new Blob([document.getElementById("worker").
                                              { type: "text/javascript" }));
 var notice = document.getElementById("notice");
 var summary = document.getElementById("summary");
-// As many workers as the device has cores, up to a handful; beyond two, two cores are left to the page and
-// the browser, which read the files and draw the results. Workers beyond the cores slow every map down, and
-// WebKit says 4 on a machine of 2.
+// A worker a core on a device of up to two; on a larger one two cores are left to the page and the browser,
+// which read the files and draw the results, with at least two workers and at most a handful. Workers beyond
+// the cores slow every map down, and WebKit says 4 on a machine of 2.
 var cores = navigator.hardwareConcurrency || 2;
 var kWorkers = cores <= 2 ? Math.max(1, cores) : Math.max(2, Math.min(cores - 2, 4));
 // Past this the worker's memory goes with the worker.

@@ -19,6 +19,7 @@ var tallyglassLine = [];
 var tallyglassGive = null;
 var tallyglassGiven = new Promise(function (give) { tallyglassGive = give; });
 var tallyglassModule = null;
+var tallyglassCompiledHere = false;
 // Progress goes to the page no sooner than this (performance.now()): the page shows it only for a map that
 // runs long, and a message for every step would cost a pool more than its maps.
 var tallyglassProgressAt = 0;
@@ -36,6 +37,7 @@ function CompileModule(imports) {
 
 Module["instantiateWasm"] = function (imports, receive) {
   tallyglassGiven.then(function (compiled) {
+    tallyglassCompiledHere = !compiled;
     if (!compiled) return CompileModule(imports);
     return WebAssembly.instantiate(compiled, imports).then(function (instance) {
       return { instance: instance, module: compiled };
@@ -53,6 +55,7 @@ Module["onAbort"] = function (what) {
 };
 Module["onRuntimeInitialized"] = function () {
   tallyglassReady = true;
+  if (tallyglassCompiledHere) ccall("TallyglassWarmUp", null, [], []);
   try {
     postMessage({ ready: true, compiled: tallyglassModule });
   } catch (e) {
