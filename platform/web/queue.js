@@ -21,6 +21,7 @@ var unavailableText = "Tallyglass cannot run in this browser: it does not let th
   "A setting causes this (Lockdown Mode in Safari, a policy, or a switch that turns off JavaScript's " +
   "optimizer); where the setting allows it, the page works.";
 var jobs = [];
+var jobsLeft = 0;  // not done yet, of all the jobs
 var queue = [];
 var slots = [];
 var unavailable = false;
@@ -45,7 +46,7 @@ var drawing = 0;
 var toDraw = [];
 function DrawSoon(job) {
   toDraw.push(job);
-  if (jobs.every(function (other) { return other.done; })) return DrawNow();
+  if (jobsLeft === 0) return DrawNow();
   if (!drawing) drawing = setTimeout(DrawNow, kDrawEveryMs);
 }
 
@@ -62,6 +63,7 @@ function Finish(job) {
   clearTimeout(job.timer);
   job.state = "done";
   job.done = true;
+  --jobsLeft;
   if (job.slot && job.slot.job === job) job.slot.job = null;
   job.slot = null;
   DrawSoon(job);
@@ -251,6 +253,7 @@ function Add(batch, name, file, folded) {
               lastBox: null };
   batch.jobs.push(job);
   jobs.push(job);
+  ++jobsLeft;
   queue.push(job);
   AddResult(job, folded);
   return job;
