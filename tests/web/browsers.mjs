@@ -39,10 +39,18 @@ async function Puppeteer(engine, chromiumArgs) {
     Open: (url) => tab.goto(url),
     Choose: async (paths) => (await tab.$("input[type=file]")).uploadFile(...paths),
     Press: (key) => tab.keyboard.press(key),
+    // Enter is pressed again, as a person would, when no chooser opens: seen once on a loaded machine.
     ChooseByKeyboard: async (selector, paths) => {
-      await tab.focus(selector);
-      const [chooser] = await Promise.all([tab.waitForFileChooser({ timeout: 10000 }), tab.keyboard.press("Enter")]);
-      await chooser.accept(paths);
+      for (let tries = 1; ; ++tries) {
+        await tab.focus(selector);
+        try {
+          const [chooser] = await Promise.all([tab.waitForFileChooser({ timeout: 5000 * tries }),
+                                               tab.keyboard.press("Enter")]);
+          return await chooser.accept(paths);
+        } catch (error) {
+          if (tries === 2 || error.name !== "TimeoutError") throw error;
+        }
+      }
     },
     Evaluate: (fn, ...args) => tab.evaluate(fn, ...args),
     WaitFor: (fn, ms, ...args) => tab.waitForFunction(fn, { timeout: ms }, ...args),
