@@ -20,11 +20,12 @@ namespace {
 
 const char* const kAuthors[] = {"Zoe", "Hana", "Pieter", "Marta", "Kenji", "Ines", "Tomas", "Ayla"};
 
-// The embedded files that `spec` asks for; false when it asks for none that this makes.
-bool BuildFiles(const std::string& spec, Bytes* archive) {
-    const size_t equals = spec.find('=');
-    const std::string kind = spec.substr(0, equals);
-    const unsigned long long n = equals == std::string::npos ? 0 : strtoull(spec.c_str() + equals + 1, nullptr, 10);
+// The embedded files that `request` (KIND=N) asks for; false when it asks for none that this makes.
+bool BuildFiles(const std::string& request, Bytes* archive) {
+    const size_t equals = request.find('=');
+    const std::string kind = request.substr(0, equals);
+    const unsigned long long n =
+        equals == std::string::npos ? 0 : strtoull(request.c_str() + equals + 1, nullptr, 10);
     if (kind == "zeros") {
         *archive = BuildArchive({{"Items/Zeros.Item.Gbx", std::string(n, '\0')}});
     } else if (kind == "bomb") {

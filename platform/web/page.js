@@ -14,7 +14,7 @@ function AddMaps(maps, others) {
   }
   folderNote.hidden = others === 0;
   if (maps.length === 0) return;
-  var batch = { jobs: [] };
+  var batch = { jobs: [], left: 0 };
   maps.forEach(function (map) { Add(batch, map[0], map[1], maps.length > kFoldedAbove); });
   if (jobs.length >= 2) jobs.forEach(function (job) { if (!job.row) AddRow(job); });
   Next();

@@ -68,7 +68,7 @@ function Finish(job) {
   job.slot = null;
   DrawSoon(job);
   downloads.hidden = false;
-  if (job.batch.jobs.every(function (other) { return other.done; })) Summarize(job.batch);
+  if (--job.batch.left === 0) Summarize(job.batch);
 }
 
 // What the worker said the run came to; the error's code and sentence from the end of the map's JSON line,
@@ -252,6 +252,7 @@ function Add(batch, name, file, folded) {
               line: null, limited: false, slot: null, row: null, limit: null, prepared: null, undrawn: [],
               lastBox: null };
   batch.jobs.push(job);
+  ++batch.left;
   jobs.push(job);
   ++jobsLeft;
   queue.push(job);
