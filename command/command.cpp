@@ -34,7 +34,7 @@ const char kHelp[] =
     "Exit status: 0 if every MAP got its report (within the limit), 1 if any did not, 2 on a usage error.\n"
     "\n"
     "Example: tallyglass maps/*.Map.Gbx\n"
-    "The sentences, the JSON fields, the codes and what each means: man tallyglass\n";
+    "The sentences, the JSON fields, the codes and what each means: ";
 const char kVersion[] = "tallyglass " TALLYGLASS_VERSION
                         "\n"
                         "Licence: GNU GPL, version 2 or later.\n";
@@ -119,7 +119,9 @@ bool ReportMap(const MapName& name, const PrintOptions& options) {
         RunMap(name.path.c_str(), &run);
     } else {
         HANDLE input = INVALID_HANDLE_VALUE;
-        run.failure = OpenStandardInput(&input);
+        std::string why;
+        run.failure = OpenStandardInput(&input, &why);
+        if (!why.empty() && !options.json) WriteErr("tallyglass: standard input: " + why + "\n");
         if (run.failure == MapFailure::kNone) RunMapFile(input, &run);
     }
     const bool reported = PrintRun(name, &run, options);
@@ -130,7 +132,7 @@ bool ReportMap(const MapName& name, const PrintOptions& options) {
 // Acts on an option given. True when it ends the run, with `status`: help, version, or a limit that is none.
 bool Apply(const Option& option, const std::string& value, PrintOptions* print, SizeLimit* limit, ExitStatus* status) {
     switch (option.option) {
-        case kHelpOption: *status = PrintFixedText(std::string(kUsage) + kHelp); return true;
+        case kHelpOption: *status = PrintFixedText(std::string(kUsage) + kHelp + kManualPlace + "\n"); return true;
         case kVersionOption: *status = PrintFixedText(kVersion); return true;
         case kJsonOption: print->json = true; return false;
         case kFilesOption: print->files = true; return false;

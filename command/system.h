@@ -18,4 +18,13 @@ void WriteErr(const std::string& text);
 
 // Standard input as a file that the logic reads (RunMapFile), read once whole; its failure when it cannot be:
 // "Could not open input file." where there is no standard input, "Out of memory." where it cannot be held.
-MapFailure OpenStandardInput(HANDLE* file);
+// Where the system stood in the way (a temporary folder that cannot be written), `why` says so in a
+// sentence of its own, which the command shows before the map's; else it is left empty.
+MapFailure OpenStandardInput(HANDLE* file, std::string* why);
+
+// Where a user of this system finds the manual, as --help names it.
+extern const char kManualPlace[];
+
+// Whether --json must be written in ASCII alone, every other character escaped: so it is on Windows to
+// anything but a console, which PowerShell reads in the console's code page, never as UTF-8.
+bool JsonInAscii();

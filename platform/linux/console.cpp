@@ -66,7 +66,7 @@ void WriteErr(const std::string& text) { WriteAll(STDERR_FILENO, text.data(), te
 // leaves free. A stream that cannot be held is "Out of memory.": one of more than half the machine's memory,
 // which its body and buffers would then not fit beside, or one whose copy the system refuses (ENOSPC, ENOMEM,
 // or EFBIG beyond the file size limit).
-MapFailure OpenStandardInput(HANDLE* file) {
+MapFailure OpenStandardInput(HANDLE* file, std::string*) {
     const uint64_t limit =
         static_cast<uint64_t>(sysconf(_SC_PHYS_PAGES)) * static_cast<uint64_t>(sysconf(_SC_PAGESIZE)) / 2;
     const int made = memfd_create("tallyglass-input", MFD_CLOEXEC);
@@ -96,6 +96,10 @@ MapFailure OpenStandardInput(HANDLE* file) {
         return failure;
     }
 }
+
+const char kManualPlace[] = "man tallyglass";
+
+bool JsonInAscii() { return false; }
 
 // A failed write ends nothing: the run goes on as after a box the user closed.
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR, UINT type) {

@@ -105,7 +105,7 @@ void WriteErr(const std::string& text) { WriteStream(STD_ERROR_HANDLE, text); }
 // A copy of the whole stream in a temporary file that goes when it is closed, read once. A stream that
 // cannot be held is "Out of memory.": one of more than half the machine's memory, or one whose copy the
 // system refuses (a full disk).
-MapFailure OpenStandardInput(HANDLE* file) {
+MapFailure OpenStandardInput(HANDLE* file, std::string*) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return MapFailure::kFileNotOpened;
     MEMORYSTATUSEX memory = {};
@@ -149,6 +149,10 @@ MapFailure OpenStandardInput(HANDLE* file) {
     CloseHandle(copy);
     return failure;
 }
+
+const char kManualPlace[] = "Tallyglass.html, beside Tallyglass.com";
+
+bool JsonInAscii() { return !IsConsole(GetStdHandle(STD_OUTPUT_HANDLE)); }
 
 int wmain(int argc, wchar_t** argv) {
     std::vector<Argument> arguments;
