@@ -44,6 +44,12 @@ bool RunMap(LPCWSTR path, MapRun* run) {
 
 bool RunMapFile(HANDLE file, MapRun* run) { return EndRun(run, LoadMapFile(file, &run->map)); }
 
+void TakeNoItemsAsNone(MapRun* run) {
+    if (run->failure != MapFailure::kNoItemsChunk) return;
+    run->report = ItemsReport{};
+    run->failure = MapFailure::kNone;
+}
+
 void EndMapRun(MapRun* run) { ReleaseMapBody(&run->map); }
 
 void ShowMapRun(const MapRun* run) {

@@ -4,6 +4,7 @@
 // getopt_long reads them, and said wrong in its words, on every system alike.
 #include "command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +30,11 @@ const char kHelp[] =
     "  --             end of options: every argument after it is a MAP\n"
     "\n"
     "Each report goes to standard output; with several maps, each map's output is headed by a line\n"
-    "\"==> MAP <==\". Errors and warnings go to standard error as \"tallyglass: MAP: SENTENCE\".\n"
+    "\"==> MAP <==\". Errors, warnings and findings go to standard error as\n"
+    "\"tallyglass: MAP: SENTENCE\", each after what the map's report has written.\n"
     "\n"
-    "Exit status: 0 if every MAP got its report (within the limit), 1 if any did not, 2 on a usage error.\n"
+    "Exit status: 0 if every MAP got its report, within the limit and, with --files, without a finding;\n"
+    "1 if any did not; 2 on a usage error.\n"
     "\n"
     "Example: tallyglass maps/*.Map.Gbx\n"
     "The sentences, the JSON fields, the codes and what each means: ";
@@ -124,6 +127,7 @@ bool ReportMap(const MapName& name, const PrintOptions& options) {
         if (!why.empty() && !options.json) WriteErr("tallyglass: standard input: " + why + "\n");
         if (run.failure == MapFailure::kNone) RunMapFile(input, &run);
     }
+    TakeNoItemsAsNone(&run);
     const bool reported = PrintRun(name, &run, options);
     EndMapRun(&run);
     return reported;
@@ -150,7 +154,7 @@ bool Apply(const Option& option, const std::string& value, PrintOptions* print, 
 }  // namespace
 
 int RunCommand(const std::vector<Argument>& arguments) {
-    PrintOptions print = {false, false, nullptr};
+    PrintOptions print = {false, false, nullptr, JsonInAscii()};
     SizeLimit limit = {};
     ExitStatus status = kAllReported;
     std::vector<const Argument*> maps;
@@ -187,6 +191,10 @@ int RunCommand(const std::vector<Argument>& arguments) {
         if (Apply(*option, value, &print, &limit, &status)) return status;
     }
     if (maps.empty()) return UsageError("");
+    // Standard input is read once: a second "-" would find it spent.
+    if (std::count_if(maps.begin(), maps.end(), [](const Argument* map) { return map->text == "-"; }) > 1) {
+        return UsageError("standard input (-) given more than once: it can be read only once");
+    }
 
     for (const Argument* argument : maps) {
         const bool standardInput = argument->text == "-";

@@ -87,6 +87,30 @@ void AppendJsonUtf8(std::string* out, const char* bytes, size_t count) {
     *out += '"';
 }
 
+std::string AsciiJson(const std::string& json) {
+    std::string ascii;
+    ascii.reserve(json.size());
+    char hex[16];
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(json.data());
+    for (size_t i = 0; i < json.size();) {
+        if (s[i] < 0x80) {
+            ascii += json[i++];
+            continue;
+        }
+        char32_t c = 0;
+        i += DecodeUtf8(s + i, json.size() - i, &c);
+        if (c == kIllFormed) c = 0xFFFD;
+        if (c > 0xFFFF) {
+            snprintf(hex, sizeof hex, "\\u%04X\\u%04X", static_cast<unsigned>(0xD800 + ((c - 0x10000) >> 10)),
+                     static_cast<unsigned>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
+        }
+        ascii += hex;
+    }
+    return ascii;
+}
+
 void AppendBase64(std::string* out, const std::string& bytes) {
     static const char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (size_t i = 0; i < bytes.size(); i += 3) {
@@ -125,7 +149,8 @@ void AppendJsonFiles(Output* out, const EmbeddedFiles& files, bool known) {
         } else {
             AppendJsonUtf8(&out->text, finding.name.data(), finding.name.size());
         }
-        out->text += '}';
+        const char* detail = FindingDetail(finding.kind);
+        out->text += detail ? ", \"detail\": \"" + std::string(detail) + "\"}" : ", \"detail\": null}";
         Flush(out, false);
     }
     out->text += ']';
@@ -200,9 +225,25 @@ MapFile MapFileOf(const MapRun* run, const PrintOptions& options) {
     return {true, size, options.limit && size > options.limit->bytes};
 }
 
+namespace {
+
+// A sink that takes JSON text in ASCII alone to another sink.
+struct AsciiSink {
+    TextSink write;
+    void* context;
+};
+bool WriteAscii(void* context, const std::string& text) {
+    const AsciiSink* sink = static_cast<const AsciiSink*>(context);
+    return sink->write(sink->context, AsciiJson(text));
+}
+
+}  // namespace
+
 bool WriteJsonLine(const MapName& name, const MapRun* run, const PrintOptions& options, const EmbeddedFiles* files,
                    bool known, TextSink write, void* context) {
-    Output out = {"", write, context, false};
+    // Pieces go out whole elements at a time, so no character is split between two.
+    AsciiSink ascii = {write, context};
+    Output out = options.ascii ? Output{"", WriteAscii, &ascii, false} : Output{"", write, context, false};
     const bool reported = AppendJsonLine(&out, name, run, options, MapFileOf(run, options), files, known);
     return Flush(&out, true) && reported;
 }

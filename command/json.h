@@ -21,6 +21,10 @@ inline void AppendJsonString(std::string* out, const WideString& text) {
 // one U+FFFD.
 void AppendJsonUtf8(std::string* out, const char* bytes, size_t count);
 
+// JSON text in ASCII alone: each character beyond it as \uXXXX (a surrogate pair beyond U+FFFF), which every
+// JSON reader takes back as the same string. Only strings hold such characters.
+std::string AsciiJson(const std::string& json);
+
 // Bytes in base64 (RFC 4648, with padding).
 void AppendBase64(std::string* out, const std::string& bytes);
 
@@ -43,6 +47,7 @@ struct PrintOptions {
     bool json;
     bool files;               // the embedded files, and what is wrong with them
     const SizeLimit* limit;   // null: none
+    bool ascii;               // JSON in ASCII alone, every other character escaped
 };
 
 // Takes printed text, piece by piece. False when it takes no more.

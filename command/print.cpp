@@ -67,6 +67,12 @@ void PrintFindings(const MapName& name, const EmbeddedFiles& files) {
     }
 }
 
+// The embedded files as a gate needs them: read within what the map file may inflate to. True when they
+// could be listed.
+bool ReadFilesOf(const MapRun* run, const MapFile& file, EmbeddedFiles* files) {
+    return ReadEmbeddedFiles(&run->report, InflateBudget(file.size), files);
+}
+
 // The embedded files under the report, largest packed first, then their packed total and its share of the
 // map file; or a line that says they cannot be listed, or that there are none.
 void AppendFilesText(Output* out, const EmbeddedFiles& files, bool known, uint64_t fileSize) {
@@ -90,7 +96,9 @@ void AppendFilesText(Output* out, const EmbeddedFiles& files, bool known, uint64
     out->text += "Packed: " + SizeText(files.packedTotal) + " in all, " + std::to_string(share) + " % of the map file\n";
 }
 
-// The run as text: its sentences on stderr, the report whole on stdout, and the files when asked for.
+// The run as text: its sentences on stderr, the report whole on stdout, and the files when asked for, then
+// what is wrong with them on stderr, once what the report has written is out, as cat and grep order theirs.
+// True when the map got its report, is within the limit, and has no finding.
 bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& options, const MapFile& file) {
     if (run->report.versionWarning) PrintSentence(name, Utf8(kVersionWarningSentence));
     const bool fine = run->failure == MapFailure::kNone;
@@ -106,14 +114,14 @@ bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& optio
         return false;
     }
     out.text += '\n';
-    if (options.files) {
-        EmbeddedFiles files;
-        const bool known = ReadEmbeddedFiles(&run->report, &files);
-        AppendFilesText(&out, files, known, file.size);
-        if (options.limit && !file.over) out.text += LimitSentence(*options.limit, file.size) + "\n";
-        PrintFindings(name, files);
-    }
-    return Flush(&out, true) && !file.over;
+    if (!options.files) return Flush(&out, true) && !file.over;
+    EmbeddedFiles files;
+    const bool known = ReadFilesOf(run, file, &files);
+    AppendFilesText(&out, files, known, file.size);
+    if (options.limit && !file.over) out.text += LimitSentence(*options.limit, file.size) + "\n";
+    const bool written = Flush(&out, true);
+    PrintFindings(name, files);
+    return written && !file.over && files.findings.empty();
 }
 
 }  // namespace
@@ -122,6 +130,7 @@ bool PrintRun(const MapName& name, const MapRun* run, const PrintOptions& option
     const MapFile file = MapFileOf(run, options);
     if (!options.json) return PrintText(name, run, options, file);
     EmbeddedFiles files;
-    const bool known = options.files && run->failure == MapFailure::kNone && ReadEmbeddedFiles(&run->report, &files);
-    return WriteJsonLine(name, run, options, options.files ? &files : nullptr, known, WriteToStdout, nullptr);
+    const bool known = options.files && run->failure == MapFailure::kNone && ReadFilesOf(run, file, &files);
+    return WriteJsonLine(name, run, options, options.files ? &files : nullptr, known, WriteToStdout, nullptr) &&
+           files.findings.empty();
 }

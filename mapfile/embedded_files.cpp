@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -40,6 +41,7 @@ void Put32(unsigned char* p, uint32_t value) {
 struct DirectoryBounds {
     uint64_t offset, length, claimed;  // claimed: the records it says there are
     bool zip64;
+    bool spansDisks;  // it says the archive spans several disks
 };
 
 // A record of the central directory, for what libzip does not tell: where the entry's local header is, and
@@ -59,29 +61,54 @@ struct CentralDirectory {
     bool whole;       // every record the end record claims was read, and nothing else is in the directory
 };
 
-// The last end record in the archive's tail that its comment fits behind and whose directory lies before it
-// (a ZIP64 end record's, where a locator stands right before it). False when there is none.
-bool FindDirectory(const unsigned char* bytes, size_t size, DirectoryBounds* found) {
+// The end record at `at`, if one stands there whose comment fits in the archive and whose directory lies
+// before it (a ZIP64 end record's, where a locator stands right before it).
+bool ReadEndRecord(const unsigned char* bytes, size_t size, size_t at, DirectoryBounds* found) {
+    const unsigned char* end = bytes + at;
+    if (Get32(end) != kEndSignature || Get16(end + 20) > size - kEndRecord - at) return false;
+    // This disk and the directory's disk, then this disk's records and all records: one disk has them all.
+    DirectoryBounds bounds = {Get32(end + 16), Get32(end + 12), Get16(end + 10), false,
+                              Get16(end + 4) != 0 || Get16(end + 6) != 0 || Get16(end + 8) != Get16(end + 10)};
+    uint64_t before = at;  // where the directory must end by
+    if (at >= kZip64Locator && Get32(end - kZip64Locator) == kZip64LocatorSignature) {
+        const unsigned char* locator = end - kZip64Locator;
+        const uint64_t record = Get64(locator + 8);
+        const uint64_t locatorAt = at - kZip64Locator;
+        if (record > locatorAt || locatorAt - record < kZip64End || Get32(bytes + record) != kZip64EndSignature) return false;
+        const unsigned char* zip64 = bytes + record;
+        bounds = {Get64(zip64 + 48), Get64(zip64 + 40), Get64(zip64 + 32), true,
+                  Get32(locator + 4) != 0 || Get32(locator + 16) > 1 || Get32(zip64 + 16) != 0 || Get32(zip64 + 20) != 0 ||
+                      Get64(zip64 + 24) != Get64(zip64 + 32)};
+        before = record;
+    }
+    if (bounds.offset > before || bounds.length > before - bounds.offset) return false;
+    *found = bounds;
+    return true;
+}
+
+// The archive's end record: the one whose comment ends where the archive ends, as libzip reads it, even where
+// a comment holds another's signature; where none ends there, the last whose comment fits. Where two end
+// there, each naming a directory of its own, the first is the archive's (the other stands in its comment),
+// and `ambiguous` says that a reader could take the other. False when there is none.
+bool FindDirectory(const unsigned char* bytes, size_t size, DirectoryBounds* found, bool* ambiguous) {
+    *ambiguous = false;
     if (size < kEndRecord) return false;
     const size_t last = size - kEndRecord;
     const size_t lowest = last > kMaxComment ? last - kMaxComment : 0;
+    bool fits = false, exact = false;
+    DirectoryBounds bounds = {};
     for (size_t at = last + 1; at-- > lowest;) {
-        const unsigned char* end = bytes + at;
-        if (Get32(end) != kEndSignature || Get16(end + 20) > last - at) continue;
-        DirectoryBounds bounds = {Get32(end + 16), Get32(end + 12), Get16(end + 10), false};
-        uint64_t before = at;  // where the directory must end by
-        if (at >= kZip64Locator && Get32(end - kZip64Locator) == kZip64LocatorSignature) {
-            const uint64_t record = Get64(end - kZip64Locator + 8);
-            const uint64_t locator = at - kZip64Locator;
-            if (record > locator || locator - record < kZip64End || Get32(bytes + record) != kZip64EndSignature) continue;
-            bounds = {Get64(bytes + record + 48), Get64(bytes + record + 40), Get64(bytes + record + 32), true};
-            before = record;
+        if (!ReadEndRecord(bytes, size, at, &bounds)) continue;
+        if (Get16(bytes + at + 20) == last - at) {
+            *ambiguous = *ambiguous || (exact && (bounds.offset != found->offset || bounds.length != found->length));
+            exact = true;
+            *found = bounds;
+        } else if (!fits && !exact) {
+            *found = bounds;
         }
-        if (bounds.offset > before || bounds.length > before - bounds.offset) continue;
-        *found = bounds;
-        return true;
+        fits = true;
     }
-    return false;
+    return fits;
 }
 
 // The 64-bit values that a record's ZIP64 extra field holds for those of its fields that say 0xFFFFFFFF, in
@@ -226,13 +253,44 @@ std::string FoldedName(const char* bytes, size_t length) {
     return folded;
 }
 
-// <0, 0 or >0 as `a` sorts before, with or after `b`, names as the game compares them.
-int CompareFolded(const std::string& a, const std::string& b) {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        if (Folded(a[i]) != Folded(b[i])) return Folded(a[i]) < Folded(b[i]) ? -1 : 1;
+bool IsDotOrBlank(char c) { return c == '.' || c == ' '; }
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// A name's characters as Windows opens files, one at a time: folded, and without the dots and blanks that
+// end a segment, which Windows drops (`A.Item.Gbx. ` opens `A.Item.Gbx`).
+struct FoldedReader {
+    const std::string& name;
+    size_t at;
+    size_t kept;  // the end of a run of dots and blanks found to stay: each run is looked through once
+};
+
+// The next character folded; -1 at the name's end.
+int NextFolded(FoldedReader* reader) {
+    const std::string& name = reader->name;
+    while (reader->at < name.size()) {
+        const char c = name[reader->at];
+        if (IsDotOrBlank(c) && reader->at >= reader->kept) {
+            size_t run = reader->at;
+            while (run < name.size() && IsDotOrBlank(name[run])) ++run;
+            if (run == name.size() || IsSeparator(name[run])) {
+                reader->at = run;
+                continue;
+            }
+            reader->kept = run;
+        }
+        ++reader->at;
+        return Folded(c);
     }
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    return -1;
+}
+
+// <0, 0 or >0 as `a` sorts before, with or after `b`, names as the game and Windows compare them.
+int CompareFolded(const std::string& a, const std::string& b) {
+    FoldedReader left = {a, 0, 0}, right = {b, 0, 0};
+    for (;;) {
+        const int x = NextFolded(&left), y = NextFolded(&right);
+        if (x != y || x < 0) return x < y ? -1 : x > y ? 1 : 0;
+    }
 }
 
 bool IsLocalPath(const std::string& name) {
@@ -254,26 +312,51 @@ bool LeadsOut(const char* segment, size_t length) {
     return dots >= 2;
 }
 
+// The character at `s`, of a UTF-8 sequence of `*length` bytes; an ill-formed byte stands for itself.
+char32_t DecodeAt(const unsigned char* s, size_t left, size_t* length) {
+    *length = 1;
+    const size_t size = s[0] < 0xC2 ? 1 : s[0] < 0xE0 ? 2 : s[0] < 0xF0 ? 3 : s[0] < 0xF5 ? 4 : 1;
+    if (size == 1 || size > left) return s[0];
+    char32_t c = s[0] & (0x7F >> size);
+    for (size_t i = 1; i < size; ++i) {
+        if ((s[i] & 0xC0) != 0x80) return s[0];
+        c = c << 6 | (s[i] & 0x3F);
+    }
+    *length = size;
+    return c;
+}
+
+// A character a name can hold without showing it, or that breaks or reorders its line: a C1 control, a line
+// or paragraph separator, a bidirectional control, and the characters Unicode asks to show as nothing (zero
+// widths, joiners, U+2060 to U+206F, U+FEFF, variation selectors, tags and the like). Each can make one
+// name look like another.
+bool IsHidden(char32_t c) {
+    static const char32_t kRanges[][2] = {
+        {0x80, 0x9F},       {0xAD, 0xAD},       {0x34F, 0x34F},     {0x61C, 0x61C},     {0x115F, 0x1160},
+        {0x17B4, 0x17B5},   {0x180B, 0x180F},   {0x200B, 0x200F},   {0x2028, 0x202E},   {0x2060, 0x206F},
+        {0x3164, 0x3164},   {0xFE00, 0xFE0F},   {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},   {0xFFF0, 0xFFF8},
+        {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF}};
+    for (const auto& range : kRanges) {
+        if (c >= range[0] && c <= range[1]) return true;
+    }
+    return false;
+}
+
 // Whether a name could unpack outside its folder or hide what it is: no name at all, a segment that leads out,
-// a control (a zero byte too) or DEL; in UTF-8 text also a C1 control, a bidirectional embedding, override or
-// isolate, U+2028 or U+2029. Those are what each front door shows as U+FFFD.
+// a control (a zero byte too) or DEL; in UTF-8 text also a character that IsHidden.
 bool IsUnsafeName(const char* name, size_t length, bool utf8) {
     if (length == 0) return true;
     const unsigned char* s = reinterpret_cast<const unsigned char*>(name);
-    for (size_t start = 0, i = 0; i <= length; ++i) {
-        if (i < length && s[i] != '/' && s[i] != '\\') {
-            if (s[i] < 0x20 || s[i] == 0x7F) return true;
-            const size_t left = length - i;
-            if (utf8 && left >= 2 && s[i] == 0xC2 && s[i + 1] >= 0x80 && s[i + 1] <= 0x9F) return true;
-            if (utf8 && left >= 3 && s[i] == 0xE2 &&
-                ((s[i + 1] == 0x80 && s[i + 2] >= 0xA8 && s[i + 2] <= 0xAE) ||
-                 (s[i + 1] == 0x81 && s[i + 2] >= 0xA6 && s[i + 2] <= 0xA9))) {
-                return true;
-            }
+    for (size_t start = 0, i = 0; i <= length;) {
+        if (i == length || IsSeparator(name[i])) {
+            if (LeadsOut(name + start, i - start)) return true;
+            start = ++i;
             continue;
         }
-        if (LeadsOut(name + start, i - start)) return true;
-        start = i + 1;
+        if (s[i] < 0x20 || s[i] == 0x7F) return true;
+        size_t size = 1;
+        if (utf8 && IsHidden(DecodeAt(s + i, length - i, &size))) return true;
+        i += size;
     }
     return false;
 }
@@ -323,26 +406,26 @@ void Advance(Progress* progress, uint64_t done) {
     progress->to->report(progress->to->context, done, progress->total);
 }
 
-// Reads the entry whole, no further than the size it declares: one byte more tells a stream that runs on.
-// False, with what is wrong with it, when it is not sound.
-bool ReadEntry(zip_t* archive, zip_uint64_t index, uint64_t declared, uint64_t packed, Progress* progress,
-               FindingKind* wrong) {
+// Reads the entry whole through `piece`, no further than the size it declares: one byte more tells a stream
+// that runs on. False, with what is wrong with it, when it is not sound.
+bool ReadEntry(zip_t* archive, zip_uint64_t index, uint64_t declared, uint64_t packed, std::vector<char>* piece,
+               Progress* progress, FindingKind* wrong) {
     zip_file_t* file = zip_fopen_index(archive, index, 0);
-    *wrong = FindingKind::kDamagedFile;
+    *wrong = FindingKind::kCorruptData;
     if (!file) return false;
-    static char piece[kReadPiece];
     const uint64_t before = progress->done;
     uint64_t total = 0;
     zip_int64_t got = 0;
     while (total <= declared) {
         const uint64_t left = declared - total;
-        got = zip_fread(file, piece, left < sizeof piece ? left + 1 : sizeof piece);
+        got = zip_fread(file, piece->data(), left < piece->size() ? left + 1 : piece->size());
         if (got <= 0) break;
         total += static_cast<uint64_t>(got);
         // The share of its packed bytes that the part inflated so far stands for.
         const double share = total >= declared ? 1.0 : static_cast<double>(total) / static_cast<double>(declared);
         Advance(progress, before + static_cast<uint64_t>(static_cast<double>(packed) * share));
     }
+    if (got < 0 && zip_error_code_zip(zip_file_get_error(file)) == ZIP_ER_CRC) *wrong = FindingKind::kBadChecksum;
     const bool closed = zip_fclose(file) == 0;
     Advance(progress, before + packed);
     if (total <= declared && (got < 0 || !closed)) return false;
@@ -366,24 +449,45 @@ std::vector<std::pair<uint32_t, uint32_t>> Repeats(const std::vector<EmbeddedFil
     return repeats;
 }
 
-// Whether an entry is read: only packed bytes of its own are inflated, and only stored or deflated ones. When
-// it is not, `why`. Damage is said first: however packed, a bomb's entries are a bomb's.
-bool IsRead(const zip_stat_t& stat, Place place, FindingKind* why) {
+// How an entry is packed, as libzip's one look at it says: only stored and deflated data is inflated.
+enum Packing : uint8_t { kPlain, kPackedOtherwise, kEncrypted };
+
+Packing PackingOf(const zip_stat_t& stat) {
+    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return kPackedOtherwise;
+    const bool encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
+    return encrypted ? kEncrypted : kPlain;
+}
+
+// Whether an entry is inflated: only packed bytes of its own, only stored or deflated ones, and only while
+// the sizes declared so far stay within the budget (`left` of it): from the first entry past it on, none is.
+// When it is not, `why`, but for the budget's finding, which is the archive's. Damage is said first:
+// however packed, a bomb's entries are a bomb's.
+bool IsInflated(Place place, Packing packing, uint64_t size, uint64_t* left, FindingKind* why) {
     *why = place == kOutside ? FindingKind::kOutsideArchive : FindingKind::kOverlapping;
     if (place != kHeld) return false;
-    *why = FindingKind::kPackedOtherwise;
-    if (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE) return false;
-    *why = FindingKind::kEncrypted;
-    return !(stat.valid & ZIP_STAT_ENCRYPTION_METHOD) || stat.encryption_method == ZIP_EM_NONE;
+    *why = packing == kEncrypted ? FindingKind::kEncrypted : FindingKind::kPackedOtherwise;
+    if (packing != kPlain) return false;
+    *why = FindingKind::kTooLarge;
+    if (size > *left) {
+        *left = 0;
+        return false;
+    }
+    *left -= size;
+    return true;
 }
 
 // ReadArchive, giving also the files' order by name as the game compares names.
-bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files, const ReadProgress* to,
-                        std::vector<uint32_t>* byName) {
+bool ReadOrderedArchive(const unsigned char* bytes, size_t size, uint64_t budget, EmbeddedFiles* files,
+                        const ReadProgress* to, std::vector<uint32_t>* byName) {
     if (size == 0) return true;
-    DirectoryBounds bounds;
+    DirectoryBounds bounds = {};
     CentralDirectory directory = {};
-    const bool found = size <= UINT32_MAX && FindDirectory(bytes, size, &bounds);
+    bool ambiguous = false;
+    const bool found = size <= UINT32_MAX && FindDirectory(bytes, size, &bounds, &ambiguous);
+    if (found && bounds.spansDisks) {
+        files->findings.push_back({FindingKind::kSpansDisks, ""});
+        return false;
+    }
     if (found) directory = ReadDirectory(bytes, bounds);
     DirectorySource source;
     zip_t* archive = found ? OpenDirectory(bytes, directory, &source) : nullptr;
@@ -392,21 +496,25 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
     const size_t count = directory.count;
     bool agree = archive && zip_get_num_entries(archive, 0) == static_cast<zip_int64_t>(count) &&
                  (directory.whole || count > 0);
-    // Beside libzip's own, a name and three sizes an entry: the local header's place is the third.
+    // Beside libzip's own, a name and three sizes an entry: the local header's place is the third; and of
+    // libzip's look at it, taken once, whether it is packed as libzip inflates.
     std::vector<uint64_t> offsets;
     std::vector<bool> rawUnsafe;
+    std::vector<Packing> packings;
     files->files.reserve(agree ? count : 0);
     offsets.reserve(agree ? count : 0);
+    const zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD;
     zip_stat_t stat;
     CentralRecord record;
     for (uint64_t i = 0, at = directory.offset; agree && i < count; ++i) {
         zip_stat_init(&stat);
         agree = ReadRecord(bytes, &at, directory.end, &record) && zip_stat_index(archive, i, 0, &stat) == 0 &&
-                (stat.valid & ZIP_STAT_NAME) && (stat.valid & ZIP_STAT_COMP_SIZE) && stat.comp_size == record.packedSize;
+                (stat.valid & kNeeded) == kNeeded && stat.comp_size == record.packedSize;
         if (!agree) break;
         files->files.push_back({NameOf(archive, i, stat.name, record.name, record.nameLength), stat.size, stat.comp_size});
         offsets.push_back(record.localOffset);
         rawUnsafe.push_back(IsUnsafeName(record.name, record.nameLength, false));
+        packings.push_back(PackingOf(stat));
     }
     if (!agree) {
         if (archive) zip_discard(archive);
@@ -414,17 +522,28 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
         files->findings.push_back({FindingKind::kDamagedArchive, ""});
         return false;
     }
+    if (ambiguous) files->findings.push_back({FindingKind::kTwoEndRecords, ""});
     if (!directory.whole) files->findings.push_back({FindingKind::kPartialArchive, ""});
 
     const std::vector<Place> places = PlaceEntries(bytes, directory.offset, offsets, files->files);
     std::vector<uint64_t>().swap(offsets);
+    // Why each entry that is not inflated is not.
+    std::vector<std::optional<FindingKind>> notInflated(count);
     Progress progress = {to, 0, 0, 0};
-    FindingKind wrong;
+    uint64_t left = budget;
+    bool pastBudget = false;
     for (size_t i = 0; i < count; ++i) {
-        if (places[i] == kHeld) files->packedTotal += files->files[i].packedSize;
-        zip_stat_index(archive, i, 0, &stat);
-        if (IsRead(stat, places[i], &wrong)) progress.total += stat.comp_size;
+        const EmbeddedFile& file = files->files[i];
+        if (places[i] == kHeld) files->packedTotal += file.packedSize;
+        FindingKind why;
+        if (IsInflated(places[i], packings[i], file.size, &left, &why)) {
+            progress.total += file.packedSize;
+        } else {
+            notInflated[i] = why;
+            pastBudget = pastBudget || why == FindingKind::kTooLarge;
+        }
     }
+    std::vector<Packing>().swap(packings);
     byName->resize(count);
     for (uint32_t i = 0; i < count; ++i) (*byName)[i] = i;
     std::stable_sort(byName->begin(), byName->end(), [files](uint32_t a, uint32_t b) {
@@ -432,22 +551,29 @@ bool ReadOrderedArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* 
     });
     const std::vector<std::pair<uint32_t, uint32_t>> repeats = Repeats(files->files, *byName);
 
+    std::vector<char> piece(kReadPiece);
     auto repeat = repeats.begin();
+    FindingKind wrong;
     for (uint32_t i = 0; i < count; ++i) {
-        const std::string& name = files->files[i].name;
-        if (IsLocalPath(name)) files->findings.push_back({FindingKind::kLocalPath, name});
-        if (IsUnsafeName(name.data(), name.size(), true) || rawUnsafe[i]) {
-            files->findings.push_back({FindingKind::kUnsafePath, name});
+        const EmbeddedFile& file = files->files[i];
+        if (IsLocalPath(file.name)) files->findings.push_back({FindingKind::kLocalPath, file.name});
+        if (IsUnsafeName(file.name.data(), file.name.size(), true) || rawUnsafe[i]) {
+            files->findings.push_back({FindingKind::kUnsafePath, file.name});
         }
         if (repeat != repeats.end() && repeat->first == i) {
             files->findings.push_back({FindingKind::kDuplicate, files->files[repeat->second].name});
             ++repeat;
         }
-        zip_stat_index(archive, i, 0, &stat);
-        if (!IsRead(stat, places[i], &wrong) || !ReadEntry(archive, i, stat.size, stat.comp_size, &progress, &wrong)) {
-            files->findings.push_back({wrong, name});
+        const std::optional<FindingKind> why = notInflated[i];
+        if (!why) {
+            if (!ReadEntry(archive, i, file.size, file.packedSize, &piece, &progress, &wrong)) {
+                files->findings.push_back({wrong, file.name});
+            }
+        } else if (*why != FindingKind::kTooLarge) {
+            files->findings.push_back({*why, file.name});
         }
     }
+    if (pastBudget) files->findings.push_back({FindingKind::kTooLarge, ""});
     zip_discard(archive);
     return true;
 }
@@ -469,12 +595,18 @@ bool HasItemFile(const EmbeddedFiles& files, const std::vector<uint32_t>& byName
 
 }  // namespace
 
-bool ReadArchive(const unsigned char* bytes, size_t size, EmbeddedFiles* files, const ReadProgress* progress) {
-    std::vector<uint32_t> byName;
-    return ReadOrderedArchive(bytes, size, files, progress, &byName);
+uint64_t InflateBudget(uint64_t fileSize) {
+    const uint64_t kLeast = uint64_t{64} << 20;
+    return fileSize > kLeast / 64 ? fileSize * 64 : kLeast;
 }
 
-bool ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files, const ReadProgress* progress) {
+bool ReadArchive(const unsigned char* bytes, size_t size, uint64_t budget, EmbeddedFiles* files,
+                 const ReadProgress* progress) {
+    std::vector<uint32_t> byName;
+    return ReadOrderedArchive(bytes, size, budget, files, progress, &byName);
+}
+
+bool ReadEmbeddedFiles(const ItemsReport* report, uint64_t budget, EmbeddedFiles* files, const ReadProgress* progress) {
     *files = EmbeddedFiles{};
     const size_t left = static_cast<size_t>(report->embedded.end - report->embedded.position);
     if (report->embeddedSize > left) {
@@ -482,7 +614,7 @@ bool ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files, const Re
         return false;
     }
     std::vector<uint32_t> byName;
-    if (!ReadOrderedArchive(report->embedded.position, report->embeddedSize, files, progress, &byName)) return false;
+    if (!ReadOrderedArchive(report->embedded.position, report->embeddedSize, budget, files, progress, &byName)) return false;
 
     std::vector<std::string> reported;
     ItemWalk walk;
@@ -499,7 +631,15 @@ bool ReadEmbeddedFiles(const ItemsReport* report, EmbeddedFiles* files, const Re
 }
 
 bool ConcernsArchive(FindingKind kind) {
-    return kind == FindingKind::kDamagedArchive || kind == FindingKind::kPartialArchive || kind == FindingKind::kCutShort;
+    switch (kind) {
+        case FindingKind::kTooLarge:
+        case FindingKind::kDamagedArchive:
+        case FindingKind::kPartialArchive:
+        case FindingKind::kCutShort:
+        case FindingKind::kSpansDisks:
+        case FindingKind::kTwoEndRecords: return true;
+        default: return false;
+    }
 }
 
 const char* FindingSentence(FindingKind kind) {
@@ -510,13 +650,17 @@ const char* FindingSentence(FindingKind kind) {
         case FindingKind::kDuplicate: return "Embedded files that share a name";
         case FindingKind::kPackedOtherwise: return "Embedded file neither stored nor deflated, so not checked";
         case FindingKind::kEncrypted: return "Embedded file encrypted, so not checked";
-        case FindingKind::kDamagedFile: return "Embedded file damaged";
+        case FindingKind::kTooLarge: return "Embedded files too large: those past 64 times the map file's size are listed, not checked";
+        case FindingKind::kBadChecksum: return "Embedded file damaged: its checksum does not match";
+        case FindingKind::kCorruptData: return "Embedded file damaged: its packed data cannot be inflated";
         case FindingKind::kWrongSize: return "Embedded file damaged: it is not the size it declares";
         case FindingKind::kOverlapping: return "Embedded file damaged: its packed data overlaps another file's";
         case FindingKind::kOutsideArchive: return "Embedded file damaged: its packed data lies outside the archive";
         case FindingKind::kDamagedArchive: return "Embedded files damaged: their archive cannot be read";
         case FindingKind::kPartialArchive: return "Embedded files damaged: their archive's directory can be read only in part";
         case FindingKind::kCutShort: return "Embedded files damaged: their archive is cut short";
+        case FindingKind::kSpansDisks: return "Embedded files damaged: their archive says it spans several disks";
+        case FindingKind::kTwoEndRecords: return "Embedded files damaged: two end records could be their archive's, each with files of its own";
     }
     return "";
 }
@@ -529,13 +673,23 @@ const char* FindingCode(FindingKind kind) {
         case FindingKind::kDuplicate: return "duplicate";
         case FindingKind::kPackedOtherwise:
         case FindingKind::kEncrypted: return "unsupported_method";
-        case FindingKind::kDamagedFile:
-        case FindingKind::kWrongSize:
-        case FindingKind::kOverlapping:
-        case FindingKind::kOutsideArchive:
-        case FindingKind::kDamagedArchive:
-        case FindingKind::kPartialArchive:
-        case FindingKind::kCutShort: break;
+        case FindingKind::kTooLarge: return "too_large";
+        default: return "damaged";
     }
-    return "damaged";
+}
+
+const char* FindingDetail(FindingKind kind) {
+    switch (kind) {
+        case FindingKind::kBadChecksum: return "checksum";
+        case FindingKind::kCorruptData: return "corrupt_data";
+        case FindingKind::kWrongSize: return "wrong_size";
+        case FindingKind::kOverlapping: return "overlapping_data";
+        case FindingKind::kOutsideArchive: return "outside_archive";
+        case FindingKind::kDamagedArchive: return "unreadable_archive";
+        case FindingKind::kPartialArchive: return "partial_directory";
+        case FindingKind::kCutShort: return "cut_short";
+        case FindingKind::kSpansDisks: return "spans_disks";
+        case FindingKind::kTwoEndRecords: return "two_end_records";
+        default: return nullptr;
+    }
 }

@@ -95,10 +95,12 @@ bool WriteToPage(void*, const std::string& text) {
 // `limitName` as --limit takes it, `limitBytes` the game's limit.
 extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char* limitName, double limitBytes) {
     const SizeLimit limit = {limitName, nullptr, static_cast<uint64_t>(limitBytes)};
-    const PrintOptions options = {true, true, &limit};
+    const PrintOptions options = {true, true, &limit, false};
     MapName mapName = {false, name, FileNameToUtf16(name), ""};
     MapRun run = {};
     RunMap(mapName.path.c_str(), &run);
+    TakeNoItemsAsNone(&run);
+    const MapFile file = MapFileOf(&run, options);
     if (run.report.versionWarning) ShowPageBox(false, kVersionWarningSentence);
     PageReport report = {u"", false};
     EmbeddedFiles files = {};
@@ -111,11 +113,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char*
         if (!written) ShowPageBox(false, FailureSentence(MapFailure::kReadFailed));
         // Read as the command reads them for its line, whether or not the report could be written again.
         const ReadProgress progress = {ShowProgress, nullptr};
-        known = ReadEmbeddedFiles(&run.report, &files, &progress);
+        known = ReadEmbeddedFiles(&run.report, InflateBudget(file.size), &files, &progress);
         if (written) ShowFiles(files, known);
     }
     WriteJsonLine(mapName, &run, options, &files, known, WriteToPage, nullptr);
-    const MapFile file = MapFileOf(&run, options);
     ShowPageRun(file.opened, static_cast<double>(file.size), run.failure == MapFailure::kNone ? run.report.count : 0,
                 run.failure == MapFailure::kNone ? run.report.embeddedSize : 0);
     EndMapRun(&run);

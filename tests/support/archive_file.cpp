@@ -1,6 +1,7 @@
 #include "archive_file.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -193,6 +194,39 @@ RawEntry PackedEntry(const std::string& name, const std::string& content, bool s
     return entry;
 }
 
+RawEntry ZerosEntry(const std::string& name, size_t mebibytes) {
+    // Deflated a MiB at a time, each flushed to a byte's end: once the window holds zeros, every further MiB
+    // packs to the same bytes, which stand for it again and again.
+    const std::string mebibyte(size_t{1} << 20, '\0');
+    z_stream stream = {};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+    auto pack = [&stream](const std::string& in, int flush) {
+        Bytes out(deflateBound(&stream, in.size()) + 16);
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        stream.avail_in = static_cast<uInt>(in.size());
+        stream.next_out = out.data();
+        stream.avail_out = static_cast<uInt>(out.size());
+        deflate(&stream, flush);
+        out.resize(out.size() - stream.avail_out);
+        return out;
+    };
+    RawEntry entry;
+    entry.name = name;
+    entry.packed = pack(mebibyte, Z_SYNC_FLUSH);
+    const Bytes again = pack(mebibyte, Z_SYNC_FLUSH), end = pack("", Z_FINISH);
+    deflateEnd(&stream);
+    const uLong once = crc32(0, reinterpret_cast<const Bytef*>(mebibyte.data()), static_cast<uInt>(mebibyte.size()));
+    uLong crc = once;
+    for (size_t i = 1; i < mebibytes; ++i) {
+        entry.packed.insert(entry.packed.end(), again.begin(), again.end());
+        crc = crc32_combine(crc, once, static_cast<z_off_t>(mebibyte.size()));
+    }
+    entry.packed.insert(entry.packed.end(), end.begin(), end.end());
+    entry.crc = static_cast<uint32_t>(crc);
+    entry.size = uint64_t{mebibytes} << 20;
+    return entry;
+}
+
 Bytes OverlappingBomb(unsigned entries, size_t zeros) {
     RawArchive archive;
     const RawEntry kernel = PackedEntry("", std::string(zeros, '\0'));
@@ -228,11 +262,30 @@ Bytes Replaced(Bytes bytes, const std::string& from, const std::string& to) {
 const char* FindingCodeOf(const std::string& sentence) {
     static const std::pair<const char*, const char*> kCodes[] = {
         {kMissingFile, "missing"}, {kLocalPath, "local_path"}, {kUnsafePath, "unsafe_path"}, {kSharedName, "duplicate"},
-        {kPackedOtherwise, "unsupported_method"}, {kEncrypted, "unsupported_method"}};
+        {kPackedOtherwise, "unsupported_method"}, {kEncrypted, "unsupported_method"}, {kTooLarge, "too_large"}};
     for (const auto& [text, code] : kCodes) {
         if (sentence == text) return code;
     }
     return "damaged";
+}
+
+const char* FindingDetailOf(const std::string& sentence) {
+    static const std::pair<const char*, const char*> kDetails[] = {
+        {kBadChecksum, "checksum"},          {kCorruptData, "corrupt_data"},       {kWrongSize, "wrong_size"},
+        {kOverlapping, "overlapping_data"},  {kOutsideArchive, "outside_archive"}, {kDamagedArchive, "unreadable_archive"},
+        {kPartialArchive, "partial_directory"}, {kCutShort, "cut_short"},         {kSpansDisks, "spans_disks"},
+        {kTwoEndRecords, "two_end_records"}};
+    for (const auto& [text, detail] : kDetails) {
+        if (sentence == text) return detail;
+    }
+    return "";
+}
+
+bool ConcernsArchive(const std::string& sentence) {
+    for (const char* archive : {kTooLarge, kDamagedArchive, kPartialArchive, kCutShort, kSpansDisks, kTwoEndRecords}) {
+        if (sentence == archive) return true;
+    }
+    return false;
 }
 
 std::string Text(size_t size) {
@@ -261,6 +314,14 @@ Bytes SharedKernel(unsigned count, RawEntry kernel) {
         archive.entries.push_back(entry);
     }
     return WriteArchive(archive);
+}
+
+// The archive, whose end record has no comment yet, with `comment` as its comment.
+Bytes WithComment(Bytes archive, const std::string& comment) {
+    archive[archive.size() - 2] = static_cast<uint8_t>(comment.size());
+    archive[archive.size() - 1] = static_cast<uint8_t>(comment.size() >> 8);
+    archive.insert(archive.end(), comment.begin(), comment.end());
+    return archive;
 }
 
 }  // namespace
@@ -312,6 +373,23 @@ std::vector<ArchiveCase> ArchiveCases() {
     lies.directoryAt = 7;
     const std::string hidden("Blocks\0hidden.exe", 17);
     auto named = [](const char* name) { return PackedEntry(name, "n", true); };
+    RawEntry garbled = PackedEntry("Items/Garbled.Item.Gbx", Text(400));
+    garbled.packed[0] = 0xFF;  // a block of a type deflate does not have
+    // A comment that holds an end record's signature, and one that ends in a whole end record of its own,
+    // which names an empty directory at the archive's start.
+    const std::string endRecord = std::string("PK\5\6") + std::string(18, '\0');
+    Bytes otherDisk = intact;
+    otherDisk[otherDisk.size() - 22 + 4] = 1;  // the number of this disk
+    // Each of its files deflated on its own, sound to the last byte: the map holds a few hundred kB.
+    const RawEntry gibibyte = ZerosEntry("", 1024);
+    RawArchive bombInBody;
+    bombInBody.entries = {PackedEntry("Items/Before.Item.Gbx", Text(900))};
+    for (int i = 0; i < 3; ++i) {
+        bombInBody.entries.push_back(gibibyte);
+        bombInBody.entries.back().name = "Items/Zeros" + std::to_string(i) + ".Item.Gbx";
+    }
+    bombInBody.entries.push_back(PackedEntry("Items/After.Item.Gbx", "after"));
+    bombInBody.entries.back().crc ^= 1;  // not checked: past what the map may cost
 
     return {
         {"deflated, stored and ZIP64",
@@ -344,15 +422,38 @@ std::vector<ArchiveCase> ArchiveCases() {
         {"names that leave their folder or hide what they are",
          Raw({named("../../../.bashrc"), named("Items/../../evil.Item.Gbx"), named(hidden.c_str()),
               PackedEntry(hidden, "z", true), named("Items\\..\\x"), named("Items/.. /x"), named("a\x1B[2Jb"),
-              named("evil\xE2\x80\xAEgpj.exe"), named("Items/..A/B..C/x...y"), named("Items/./A.Item.Gbx"), named("")}),
+              named("evil\xE2\x80\xAEgpj.exe"), named("Items/..A/B..C/x...y"), named("Items/./A.Item.Gbx"), named(""),
+              named("Items/Zero\xE2\x80\x8BWidth.Item.Gbx"), named("\xEF\xBB\xBFItems/Bom.Item.Gbx"),
+              named("Items/Joiner\xE2\x81\xA0.Item.Gbx"), named("Items/Soft\xC2\xAD.Item.Gbx"),
+              named("Items/Caf\xC3\xA9 \xE6\x9C\xA8.Item.Gbx")}),
          {"../../../.bashrc", "Items/../../evil.Item.Gbx", "Blocks", hidden, "Items\\..\\x", "Items/.. /x",
-          "a\x1B[2Jb", "evil\xE2\x80\xAEgpj.exe", "Items/..A/B..C/x...y", "Items/./A.Item.Gbx", ""},
+          "a\x1B[2Jb", "evil\xE2\x80\xAEgpj.exe", "Items/..A/B..C/x...y", "Items/./A.Item.Gbx", "",
+          "Items/Zero\xE2\x80\x8BWidth.Item.Gbx", "\xEF\xBB\xBFItems/Bom.Item.Gbx", "Items/Joiner\xE2\x81\xA0.Item.Gbx",
+          "Items/Soft\xC2\xAD.Item.Gbx", "Items/Caf\xC3\xA9 \xE6\x9C\xA8.Item.Gbx"},
          {{kUnsafePath, "../../../.bashrc"}, {kUnsafePath, "Items/../../evil.Item.Gbx"},
           {kUnsafePath, hidden}, {kUnsafePath, "Items\\..\\x"},
-          {kUnsafePath, "Items/.. /x"}, {kUnsafePath, "a\x1B[2Jb"},
-          {kUnsafePath, "evil\xE2\x80\xAEgpj.exe"}, {kUnsafePath, ""}}},
+          {kUnsafePath, "Items/.. /x"}, {kSharedName, "Items\\..\\x"}, {kUnsafePath, "a\x1B[2Jb"},
+          {kUnsafePath, "evil\xE2\x80\xAEgpj.exe"}, {kUnsafePath, ""},
+          {kUnsafePath, "Items/Zero\xE2\x80\x8BWidth.Item.Gbx"}, {kUnsafePath, "\xEF\xBB\xBFItems/Bom.Item.Gbx"},
+          {kUnsafePath, "Items/Joiner\xE2\x81\xA0.Item.Gbx"}, {kUnsafePath, "Items/Soft\xC2\xAD.Item.Gbx"}}},
         {"an entry whose data fails its CRC", Replaced(intact, "intact", "broken"),
-         {"Items/A.Item.Gbx", "Items/B.Item.Gbx"}, {{kDamagedFile, "Items/A.Item.Gbx"}}},
+         {"Items/A.Item.Gbx", "Items/B.Item.Gbx"}, {{kBadChecksum, "Items/A.Item.Gbx"}}},
+        {"a deflated entry whose data cannot be inflated", Raw({garbled, plain}),
+         {"Items/Garbled.Item.Gbx", "Items/Plain.Item.Gbx"}, {{kCorruptData, "Items/Garbled.Item.Gbx"}}},
+        {"files that would inflate past 64 times the map", WriteArchive(bombInBody),
+         {"Items/Before.Item.Gbx", "Items/Zeros0.Item.Gbx", "Items/Zeros1.Item.Gbx", "Items/Zeros2.Item.Gbx",
+          "Items/After.Item.Gbx"},
+         {{kTooLarge, ""}}},
+        {"a comment that holds an end record's signature", WithComment(intact, endRecord + "signed"),
+         {"Items/A.Item.Gbx", "Items/B.Item.Gbx"}, {}},
+        {"a comment that ends in another end record", WithComment(intact, "signed" + endRecord),
+         {"Items/A.Item.Gbx", "Items/B.Item.Gbx"}, {{kTwoEndRecords, ""}}},
+        {"an end record that says the archive spans several disks", otherDisk, {}, {{kSpansDisks, ""}}, 0, false},
+        {"names Windows opens as one file",
+         Raw({named("Items/A.Item.Gbx"), named("Items/A.Item.Gbx. "), named("Items/B. /C.Item.Gbx"),
+              named("ITEMS/B/C.Item.Gbx"), named("Items/A.Item.Gbx.x")}),
+         {"Items/A.Item.Gbx", "Items/A.Item.Gbx. ", "Items/B. /C.Item.Gbx", "ITEMS/B/C.Item.Gbx", "Items/A.Item.Gbx.x"},
+         {{kSharedName, "Items/A.Item.Gbx"}, {kSharedName, "Items/B. /C.Item.Gbx"}}},
         {"entries that inflate to more bytes, or fewer, than they declare", Raw({runsOn, endsEarly, plain}),
          {"Items/RunsOn.Item.Gbx", "Items/EndsEarly.Item.Gbx", "Items/Plain.Item.Gbx"},
          {{kWrongSize, "Items/RunsOn.Item.Gbx"}, {kWrongSize, "Items/EndsEarly.Item.Gbx"}}},

@@ -47,6 +47,10 @@ Bytes WriteArchive(const RawArchive& archive);
 // An entry as libzip's writer packs `content`: its packed bytes, CRC and size.
 RawEntry PackedEntry(const std::string& name, const std::string& content, bool stored = false);
 
+// An entry of `mebibytes` MiB of zero bytes deflated on its own, as a zip bomb's files are: about a
+// thousandth of it, made without deflating it all.
+RawEntry ZerosEntry(const std::string& name, size_t mebibytes);
+
 // The zip bomb whose entries overlap: each entry's data is a stored block of deflate that quotes the next
 // entry's local header and runs on into one kernel shared by all, `zeros` zero bytes deflated. Every entry
 // would inflate the whole kernel.
@@ -59,16 +63,25 @@ inline constexpr char kUnsafePath[] = "Embedded file whose name could unpack out
 inline constexpr char kSharedName[] = "Embedded files that share a name";
 inline constexpr char kPackedOtherwise[] = "Embedded file neither stored nor deflated, so not checked";
 inline constexpr char kEncrypted[] = "Embedded file encrypted, so not checked";
-inline constexpr char kDamagedFile[] = "Embedded file damaged";
+inline constexpr char kTooLarge[] = "Embedded files too large: those past 64 times the map file's size are listed, not checked";
+inline constexpr char kBadChecksum[] = "Embedded file damaged: its checksum does not match";
+inline constexpr char kCorruptData[] = "Embedded file damaged: its packed data cannot be inflated";
 inline constexpr char kWrongSize[] = "Embedded file damaged: it is not the size it declares";
 inline constexpr char kOverlapping[] = "Embedded file damaged: its packed data overlaps another file's";
 inline constexpr char kOutsideArchive[] = "Embedded file damaged: its packed data lies outside the archive";
 inline constexpr char kDamagedArchive[] = "Embedded files damaged: their archive cannot be read";
 inline constexpr char kPartialArchive[] = "Embedded files damaged: their archive's directory can be read only in part";
 inline constexpr char kCutShort[] = "Embedded files damaged: their archive is cut short";
+inline constexpr char kSpansDisks[] = "Embedded files damaged: their archive says it spans several disks";
+inline constexpr char kTwoEndRecords[] =
+    "Embedded files damaged: two end records could be their archive's, each with files of its own";
 
-// The code that --json gives a finding's sentence.
+// Whether a finding's sentence is the whole archive's, which names no file.
+bool ConcernsArchive(const std::string& sentence);
+
+// The code that --json gives a finding's sentence, and for damage its detail ("" for none).
 const char* FindingCodeOf(const std::string& sentence);
+const char* FindingDetailOf(const std::string& sentence);
 
 // A finding: its sentence and the name it concerns (empty for the whole archive).
 using ArchiveFinding = std::pair<std::string, std::string>;

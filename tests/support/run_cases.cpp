@@ -233,6 +233,14 @@ std::string SampleReport() {
            kSizeLine + "1.4 kB";
 }
 
+std::vector<Message> DoorMessages(const std::vector<Message>& messages) {
+    std::vector<Message> shown = messages;
+    for (Message& m : shown) {
+        if (m == Warning(kNoChunk)) m = Information(kReportHeading + std::string("0"));
+    }
+    return shown;
+}
+
 std::vector<Message> BoxMessages(const std::vector<Message>& messages) {
     std::vector<Message> shown = messages;
     for (Message& m : shown) {

@@ -45,6 +45,10 @@ struct RunCase {
 
 std::vector<RunCase> MapRunCases();
 
+// The messages as every door beside the Windows box shows them: a body without an items chunk is a map
+// without custom items, whose report is of none.
+std::vector<Message> DoorMessages(const std::vector<Message>& messages);
+
 // The messages as the Windows box shows them: a report is cut after 8191 UTF-16 units.
 std::vector<Message> BoxMessages(const std::vector<Message>& messages);
 
