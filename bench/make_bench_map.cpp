@@ -2,9 +2,10 @@
 // One map: a body of about BODY_BYTES of body-like filler, with the items chunk near its end listing ITEM_COUNT
 // items as a real map does (every identifier new, one of a few authors referred back to). Its embedded files
 // can be one deflated entry of N zero bytes (zeros=N), N small deflated entries (entries=N), or the zip bomb of
-// N entries whose data overlap on one kernel of 256 MiB of zeros (bomb=N). --repeat sets the filler's longest
+// N entries whose data overlap on one kernel of 256 MiB of zeros (bomb=N), or N files of 1 GiB of zeros, each
+// deflated on its own (gibs=N). --repeat sets the filler's longest
 // repeat (bench/filler.h): 300 makes a body that LZO packs about 6:1 instead of 2.4:1.
-//   make_bench_map [--repeat=BYTES] OUTPUT BODY_BYTES ITEM_COUNT [zeros=N|entries=N|bomb=N]
+//   make_bench_map [--repeat=BYTES] OUTPUT BODY_BYTES ITEM_COUNT [zeros=N|entries=N|bomb=N|gibs=N]
 // A pool: COUNT maps of the sizes that maps with embedded items have, FOLDER/pool-NNN.Map.Gbx (below).
 //   make_bench_map --pool FOLDER COUNT
 #include <cmath>
@@ -28,6 +29,14 @@ bool BuildFiles(const std::string& request, Bytes* archive) {
         equals == std::string::npos ? 0 : strtoull(request.c_str() + equals + 1, nullptr, 10);
     if (kind == "zeros") {
         *archive = BuildArchive({{"Items/Zeros.Item.Gbx", std::string(n, '\0')}});
+    } else if (kind == "gibs") {
+        // N files of 1 GiB of zeros, each deflated on its own and sound to the last byte: the map's LZO body
+        // packs them again about 160:1.
+        RawArchive raw;
+        for (unsigned long long i = 0; i < n; ++i) {
+            raw.entries.push_back(ZerosEntry("Items/Zeros" + std::to_string(i) + ".Item.Gbx", 1024));
+        }
+        *archive = WriteArchive(raw);
     } else if (kind == "bomb") {
         *archive = OverlappingBomb(static_cast<unsigned>(n), size_t{256} << 20);
     } else if (kind == "entries") {
@@ -130,7 +139,7 @@ int main(int argc, char** argv) {
         ++argv;
     }
     if ((argc != 4 && argc != 5) || repeat == 0) {
-        fprintf(stderr, "usage: make_bench_map [--repeat=BYTES] OUTPUT BODY_BYTES ITEM_COUNT [zeros=N|entries=N|bomb=N]\n"
+        fprintf(stderr, "usage: make_bench_map [--repeat=BYTES] OUTPUT BODY_BYTES ITEM_COUNT [zeros=N|entries=N|bomb=N|gibs=N]\n"
                         "       make_bench_map --pool FOLDER COUNT\n");
         return 2;
     }

@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unique_ptr<unsigned char[]> archive(new unsigned char[size > 0 ? size : 1]);
     if (size > 0) memcpy(archive.get(), data, size);
     EmbeddedFiles files = {};
-    const bool listed = ReadArchive(archive.get(), size, &files);
+    const bool listed = ReadArchive(archive.get(), size, InflateBudget(size), &files);
     if (!listed && !files.files.empty()) Broken("an archive that cannot be read lists files");
     uint64_t held = 0;
     for (size_t i = 0; i < files.files.size(); ++i) {

@@ -29,8 +29,9 @@ mkdir -p "$maps/copies"
 for i in $(seq 1000); do cp samples/Sample.Map.Gbx "$maps/copies/$i.Map.Gbx"; done
 "$bin/bench_compare" --many build/bench/tallyglass "${1:-11}" "$maps"/copies/*.Map.Gbx
 echo "== the embedded files checked: one file of 200 MB of zeros packed in about 200 KB; the zip bomb of 1,000"
-echo "   entries whose data overlap on a kernel of 256 MiB of zeros; 100,000 and 1,000,000 small entries"
-for map in "zeros-200MB zeros=200000000" "bomb-1000 bomb=1000" "entries-100k entries=100000" \
+echo "   entries whose data overlap on a kernel of 256 MiB of zeros; 28 files of 1 GiB of zeros, each deflated"
+echo "   on its own, in a map of about 180 KB; 100,000 and 1,000,000 small entries"
+for map in "zeros-200MB zeros=200000000" "bomb-1000 bomb=1000" "gibs-28 gibs=28" "entries-100k entries=100000" \
            "entries-1M entries=1000000"; do
   read -r name files <<<"$map"
   file=$maps/$name.Map.Gbx
