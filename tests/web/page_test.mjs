@@ -64,6 +64,8 @@ function Results() {
       findings: Array.from(result.querySelectorAll("[data-finding]"), (finding) => finding.dataset.finding),
       limit: result.querySelector(".limit")?.textContent,
       gist: result.querySelector(".gist").textContent,
+      // The findings list and the table of files, in the order they stand.
+      parts: Array.from(result.querySelectorAll("ul.findings, .files table"), (part) => part.tagName),
     })),
     rows: Array.from(document.querySelectorAll("table[data-overview] tr[data-row]"), (row) => ({
       map: row.dataset.map, fileSize: row.dataset.fileSize, items: row.dataset.items,
@@ -200,6 +202,7 @@ async function CheckPool(browser, label, chosen) {
           : JSON.stringify(got.boxes) !== Boxes(c) ? `boxes ${JSON.stringify(got.boxes)}, expected ${Boxes(c)}`
           : FilesProblem(got, c.json) || (reported ? !kLimitLine.test(got.limit) : got.limit != null)
             ? FilesProblem(got, c.json) || `limit line ${got.limit}`
+          : got.parts.length === 2 && got.parts[0] !== "UL" ? "the findings below the table of files"
           : !row ? "no row in the overview" : RowProblem(row, c.json));
   }
   const attention = chosen.filter((c) => Attention(c.json)).map((c) => c.map);
