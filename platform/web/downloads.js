@@ -22,10 +22,10 @@ function JsonLines() {
   });
 }
 
-// A field as spreadsheets read it; one that starts like a formula is kept as text.
+// A field as spreadsheets read it: a number as it is, a text that starts like a formula kept as text.
 function CsvField(value) {
   var text = String(value);
-  if (/^[=+\-@\t\r]/.test(text)) text = "'" + text;
+  if (typeof value === "string" && /^[=+\-@\t\r]/.test(text)) text = "'" + text;
   return /[",\r\n]/.test(text) ? '"' + text.replaceAll('"', '""') + '"' : text;
 }
 
