@@ -71,13 +71,12 @@ function Finish(job) {
   if (--job.batch.left === 0) Summarize(job.batch);
 }
 
-// What the worker said the run came to; the error's code and sentence from the end of the map's JSON line,
-// whose fields there are fixed: `"warnings": [...], "warning_codes": [...], "error": ..., "error_code": ...}`.
+// What the worker said the run came to, and the error's code and sentence from the map's JSON line.
 function Record(job, message) {
-  KeepLine(job, message.line);
-  var end = JSON.parse("{" + message.line.slice(message.line.lastIndexOf(', "warnings": [') + 2));
-  job.error = end.error_code || "";
-  job.errorText = end.error || "";
+  var json = JSON.parse(message.line);
+  job.line = message.line;
+  job.error = json.error_code || "";
+  job.errorText = json.error || "";
   job.fileSize = message.run.opened ? message.run.fileSize : null;
   job.items = message.run.items;
   job.embeddedSize = message.run.embeddedSize;
@@ -209,7 +208,7 @@ function Run(slot, job) {
   (job.prepared || Prepare(job)).then(function (prepared) {
     job.prepared = null;
     if (slot.job !== job) return;
-    var game = chooser.value;
+    var game = job.game = chooser.value;
     slot.worker.postMessage({ id: job.id, name: job.name, size: job.size,
                               readable: prepared.readable, bytes: prepared.bytes, limit: [game, games[game][1]] },
                             prepared.bytes ? [prepared.bytes] : []);
@@ -249,7 +248,7 @@ function Add(batch, name, file, folded) {
   var job = { id: jobs.length, name: name, file: file, size: file ? file.size : 0, batch: batch, state: "waiting",
               done: false, read: 0, checked: null, progress: null, running: null, timer: 0, reported: false,
               stopped: false, findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0,
-              line: null, limited: false, slot: null, row: null, limit: null, prepared: null, undrawn: [],
+              line: null, game: null, slot: null, row: null, limit: null, prepared: null, undrawn: [],
               lastBox: null };
   batch.jobs.push(job);
   ++batch.left;

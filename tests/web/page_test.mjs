@@ -134,11 +134,18 @@ function CsvRow(map, json) {
           size === undefined ? "" : String(size - limit), Kinds(json).join(" "), json.error_code || ""];
 }
 
+// The first line where two texts of lines part, for a failure's message.
+function Parting(got, expected) {
+  const a = got.split("\n"), b = expected.split("\n");
+  const i = a.findIndex((line, k) => line !== b[k]);
+  return `line ${i + 1}: got ${(a[i] ?? "").slice(0, 300)}, expected ${(b[i] ?? "").slice(0, 300)}`;
+}
+
 async function CheckDownloads(browser, label, chosen) {
   const { names, jsonl, csv } = await Downloads(browser);
   const lines = chosen.map((c) => c.line).join("");
   Check(`${label}: JSON Lines download, the command's lines byte for byte`, names[0] !== "tallyglass.jsonl"
-        ? `named ${names[0]}` : jsonl !== lines ? `got ${jsonl.slice(0, 400)}..., expected ${lines.slice(0, 400)}...` : "");
+        ? `named ${names[0]}` : jsonl !== lines ? Parting(jsonl, lines) : "");
   const rows = csv.split("\r\n").filter((line) => line !== "").map(CsvFields);
   const wrong = chosen.find((c, i) => !rows[i + 1] ||
                                       JSON.stringify(rows[i + 1].slice(0, 10)) !== JSON.stringify(CsvRow(c.map, c.json)));
@@ -223,7 +230,24 @@ async function CheckPool(browser, label, chosen) {
   Check(`${label}: one summary, no progress bar left`, summary !== expected ? `summary "${summary}", expected "${expected}"`
         : progress > 0 ? `${progress} progress bars` : "");
   await CheckDownloads(browser, label, chosen);
+  await CheckOtherGame(browser, label, chosen);
   await CheckOverviewUse(browser, label, chosen);
+}
+
+// Another game chosen after the run: each line's limit is the new game's, and the rest of the line stays the
+// command's byte for byte, whatever its strings hold.
+async function CheckOtherGame(browser, label, chosen) {
+  const Choose = (game) => {
+    const chooser = document.getElementById("game");
+    chooser.value = game;
+    chooser.dispatchEvent(new Event("change"));
+  };
+  await browser.Evaluate(Choose, "forever");
+  const { jsonl } = await Downloads(browser);
+  await browser.Evaluate(Choose, "tm2020");
+  const lines = CommandLines(casesDir, chosen.map((c) => c.map), "forever").join("");
+  Check(`${label}: JSON Lines with another game chosen after the run, the command's lines for it byte for byte`,
+        jsonl !== lines ? Parting(jsonl, lines) : "");
 }
 
 // Dropped on the zone as a page's script can drop it: a File made of the sample's bytes, named like a formula,
