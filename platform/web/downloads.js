@@ -52,15 +52,17 @@ function CsvField(value) {
   return /[",\r\n]/.test(text) ? '"' + text.replaceAll('"', '""') + '"' : text;
 }
 
+function OrBlank(value) { return value === null ? "" : value; }
+
 function CsvRows() {
   var rows = [["map", "items", "embedded_size", "file_size", "limit", "limit_bytes", "over", "margin_bytes",
                "findings", "error_code", "error"]];
   jobs.forEach(function (job) {
     if (!job.done) return;
     var known = job.fileSize !== null;
-    rows.push([job.name, job.reported ? job.items : "", job.reported ? job.embeddedSize : "", known ? job.fileSize : "",
-               chooser.value, Game()[1], known ? Over(job) : "", known ? Margin(job) : "", job.findings.join(" "),
-               job.error, job.errorText]);
+    rows.push([job.name, job.reported ? OrBlank(job.items) : "", job.reported ? OrBlank(job.embeddedSize) : "",
+               OrBlank(job.fileSize), chooser.value, Game()[1], known ? Over(job) : "", OrBlank(Margin(job)),
+               job.findings.join(" "), job.error, job.errorText]);
   });
   return rows.map(function (row) { return row.map(CsvField).join(","); });
 }

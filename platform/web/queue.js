@@ -30,12 +30,14 @@ var unavailable = false;
 // Until then no other worker starts.
 var compiled = undefined;
 
-// Once every map of a choice or a drop is done, one polite line says how they fared.
+// Once every map of a choice or a drop is done, one polite line says how they fared; a map stopped is counted
+// as stopped, as in the overview's counts.
 function Summarize(batch) {
-  var maps = batch.jobs.length, reports = batch.jobs.filter(function (job) { return job.reported; }).length;
-  var errors = maps - reports;
+  var maps = batch.jobs.length, stopped = batch.jobs.filter(function (job) { return job.stopped; }).length;
+  var reports = batch.jobs.filter(function (job) { return job.reported && !job.stopped; }).length;
+  var errors = maps - reports - stopped;
   summary.textContent = maps + (maps === 1 ? " map: " : " maps: ") + reports + (reports === 1 ? " report, " :
-    " reports, ") + errors + (errors === 1 ? " error" : " errors");
+    " reports, ") + errors + (errors === 1 ? " error" : " errors") + (stopped > 0 ? ", " + stopped + " stopped" : "");
 }
 
 // How a pool's maps stand is drawn a few times a second while it runs, and at once when the last is done: a

@@ -58,8 +58,19 @@ function DrawDetails(job) {
 }
 
 function ShowBox(job, kind, text) {
-  if (kind === "information") job.reported = true;
+  if (kind === "information") Reported(job, text);
   Draw(job, function () { DrawBox(job, kind, text); });
+}
+
+// A report stands: its map was opened at the size the page gave the worker, and the report's first line,
+// which the logic writes before any map text, counts its items. Kept now, they stay when the map is stopped
+// before its run ends; its embedded size is known only then.
+function Reported(job, text) {
+  var heading = /^Number of embedded items: (\d+)/.exec(text);
+  job.reported = true;
+  job.fileSize = job.size;
+  job.items = heading ? Number(heading[1]) : null;
+  job.embeddedSize = null;
 }
 
 function DrawBox(job, kind, text) {
@@ -217,6 +228,9 @@ function ShowLimit(job) {
 
 // One line that stays in sight when the details are folded.
 function Gist(job) {
+  if (job.stopped && job.reported && job.items !== null) {
+    return "Stopped after its report, " + Plural(job.items, "item") + ": its embedded files were not all read.";
+  }
   if (job.stopped) return "Stopped: the map was not read to its end.";
   if (!job.reported) return job.errorText || "";
   var parts = [Plural(job.items, "item"), SizeText(job.embeddedSize) + " of embedded files"];
