@@ -1,11 +1,13 @@
 // The page in Chromium, Firefox and WebKit, opened from disk: in each, every map of the run table and every
 // archive case at once through the real file input, a pool: each with its own result and the boxes it must
 // show (reports whole, names on their lines), the embedded files and findings that the Linux command gives
-// for it, its limit line where it got a report; the overview's rows against the command's
-// `--json --files --limit` lines, attention first, sorted by keyboard, filtered; both downloads (the JSON Lines
-// byte for byte the command's); one summary, no progress bar left; a map dropped on the zone; a slow map
-// stopped while its files are inflated, and the next map run; no map text turned into markup and no error in
-// the page or its worker. In Chromium also: served over http, a folder tree and a map dropped for real, a
+// for it (the findings above the files), its limit line where it got a report; the overview's rows against the
+// command's `--json --files --limit` lines, attention first, sorted by keyboard, filtered; both downloads (the
+// JSON Lines byte for byte the command's, also for another game chosen after the run; the CSV's numbers plain,
+// a name like a formula kept as text); one summary, no progress bar left; a map dropped on the zone; a slow map
+// stopped while its files are inflated, keeping its report's numbers, and the next map run; Stop all on maps
+// running and waiting; Clear, also while a map runs, and the same maps chosen again each once; no map text
+// turned into markup and no error in the page or its worker. In Chromium also: served over http, a folder tree and a map dropped for real, a
 // folder and maps chosen by keyboard, no request leaving the page, the limit's chooser (lines and downloads),
 // and a browser without WebAssembly. Prints ok:/FAILED: lines as the test command counts them; exit 1 on a
 // failure.
@@ -310,6 +312,65 @@ function SlowJson() {
   return slowJson;
 }
 
+// Stop all while maps run and wait: every map left ends, each said stopped, and Stop all goes, leaving its
+// focus to Clear. Clear empties the page, also while a map runs; the same maps chosen again after it are each
+// there once, in the page and in the downloads.
+async function CheckStopAllAndClear(browser, label) {
+  const dir = mkdtempSync(join(tmpdir(), "tallyglass-slow-"));
+  try {
+    // More than the page's most workers, so that some wait.
+    const slow = [1, 2, 3, 4, 5].map((n) => join(dir, `slow-${n}.Map.Gbx`));
+    slow.forEach((path) => copyFileSync(join(casesDir, "slow.Map.Gbx"), path));
+    await browser.Open(pageUrl);
+    await browser.Choose(slow);
+    await browser.WaitFor(() => document.querySelector('[data-map="slow-1.Map.Gbx"] progress'), 60000);
+    const shown = await browser.Evaluate(() => !document.querySelector("[data-stop-all]").hidden);
+    await browser.Evaluate(() => document.querySelector("[data-stop-all]").focus());
+    await browser.Press("Enter");
+    await browser.WaitFor(Done, 30000, slow.length);
+    const stopped = await browser.Evaluate(Results);
+    const after = await browser.Evaluate(() => ({ shown: !document.querySelector("[data-stop-all]").hidden,
+                                                  focus: "clear" in document.activeElement.dataset }));
+    const { jsonl } = await Downloads(browser);
+    Check(`${label}: Stop all ends every map left, running or waiting, each said stopped`,
+          !shown ? "no Stop all while maps ran" : after.shown ? "Stop all still shown" : !after.focus ? "focus not on Clear"
+          : stopped.results.some((r) => !/^Stopped/.test(r.gist)) || stopped.rows.some((r) => r.error !== "stopped")
+            ? `results ${JSON.stringify(stopped.results.map((r) => r.gist))}`
+          : stopped.summary !== `${slow.length} maps: 0 reports, 0 errors, ${slow.length} stopped`
+            ? `summary "${stopped.summary}"` : stopped.progress > 0 ? `${stopped.progress} progress bars`
+          : jsonl !== "" ? `JSON Lines ${jsonl.slice(0, 200)}` : "");
+
+    const Empty = () => ({ results: document.querySelectorAll("article").length,
+                           shown: ["overview", "downloads", "controls"].filter((id) => !document.getElementById(id).hidden),
+                           summary: document.getElementById("summary").textContent, focus: document.activeElement.id });
+    await browser.Press("Enter");
+    const cleared = await browser.Evaluate(Empty);
+    await browser.Choose([slow[0], sample]);
+    await browser.WaitFor(() => document.querySelector('[data-map="slow-1.Map.Gbx"] progress'), 60000);
+    await browser.Evaluate(() => document.querySelector("[data-clear]").click());
+    const clearedRunning = await browser.Evaluate(Empty);
+    const expected = { results: 0, shown: [], summary: "", focus: "maps" };
+    const Fields = (o) => JSON.stringify(Object.keys(expected).map((key) => o[key]));
+    Check(`${label}: Clear empties the page, also while a map runs`,
+          Fields(cleared) !== Fields(expected) ? `after Stop all: ${Fields(cleared)}`
+          : Fields(clearedRunning) !== Fields(expected) ? `while a map ran: ${Fields(clearedRunning)}` : "");
+
+    const chosen = [sampleCase, cases.find((c) => Kinds(c.json).length > 0 && c.json.files?.length > 0)];
+    for (const time of [1, 2]) {
+      await browser.Choose(chosen.map((c) => join(casesDir, c.map)));
+      await browser.WaitFor(Done, 30000, chosen.length);
+      if (time === 1) await browser.Evaluate(() => document.querySelector("[data-clear]").click());
+    }
+    const again = await browser.Evaluate(Results);
+    Check(`${label}: the same maps chosen again after Clear, each once`,
+          JSON.stringify(again.results.map((r) => r.map)) !== JSON.stringify(chosen.map((c) => c.map))
+            ? `results ${again.results.map((r) => r.map)}` : again.rows.length !== chosen.length ? `${again.rows.length} rows` : "");
+    await CheckDownloads(browser, `${label}, chosen again after Clear`, chosen);
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
+}
+
 async function CheckEngine(engine) {
   const browser = await OpenBrowser(engine);
   const label = `${engine} (${browser.version}), from disk`;
@@ -325,6 +386,7 @@ async function CheckEngine(engine) {
       document.querySelectorAll("#results img, #results script, [data-overview] img").length);
     Check(`${label}: map text drawn as characters`, markup > 0 ? `${markup} elements from map text` : "");
     await CheckStop(browser, label);
+    await CheckStopAllAndClear(browser, label);
     const errors = await browser.Errors();
     Check(`${label}: no error in the page or its worker`, errors.length > 0 ? errors.join("; ") : "");
     if (engine === "chromium") await CheckChromiumOnly(browser);
