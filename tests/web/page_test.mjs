@@ -1,16 +1,16 @@
-// The page in Chromium, Firefox and WebKit, opened from disk: in each, every map of the run table and every
-// archive case at once through the real file input, a pool: each with its own result and the boxes it must
-// show (reports whole, names on their lines), the embedded files and findings that the Linux command gives
-// for it (the findings above the files), its limit line where it got a report; the overview's rows against the
-// command's `--json --files --limit` lines, attention first, sorted by keyboard, filtered; both downloads (the
-// JSON Lines byte for byte the command's, also for another game chosen after the run; the CSV's numbers plain,
-// a name like a formula kept as text); one summary, no progress bar left; a map dropped on the zone; a slow map
-// stopped while its files are inflated, keeping its report's numbers, and the next map run; Stop all on maps
-// running and waiting; Clear, also while a map runs, and the same maps chosen again each once; no map text
-// turned into markup and no error in the page or its worker. In Chromium also: served over http, a folder tree and a map dropped for real, a
-// folder and maps chosen by keyboard, no request leaving the page, the limit's chooser (lines and downloads),
-// and a browser without WebAssembly. Prints ok:/FAILED: lines as the test command counts them; exit 1 on a
-// failure.
+// The page in Chromium, Firefox and WebKit, opened from disk: in each, every map of the run table and every archive
+// case at once through the real file input, a pool: each with its own result and the boxes it must show (reports
+// whole, names on their lines), the embedded files and findings that the Linux command gives for it (the findings
+// above the files, their packed total the command's), its limit line where it got a report; the overview's rows
+// against the command's `--json --files --limit` lines, attention first, sorted by keyboard, filtered; both
+// downloads (the JSON Lines byte for byte the command's, also for another game chosen after the run; the CSV's
+// numbers plain, a name like a formula kept as text); one summary, no progress bar left; a map dropped on the zone;
+// a slow map stopped while its files are inflated, keeping its report's numbers, and the next map run; Stop all on
+// maps running and waiting; Clear, also while a map runs, and the same maps chosen again each once; no map text
+// turned into markup and no error in the page or its worker. In Chromium also: served over http, a folder tree and
+// a map dropped for real, a folder and maps chosen by keyboard, no request leaving the page, the limit's chooser
+// (lines and downloads), and a browser without WebAssembly. Prints ok:/FAILED: lines as the test command counts
+// them; exit 1 on a failure.
 // Usage: node page_test.mjs PAGE CASES_DIR SAMPLE_MAP TALLYGLASS
 //        (CASES_DIR as write_case_maps DIR messages writes it; TALLYGLASS the Linux command)
 import { spawnSync } from "node:child_process";
@@ -68,6 +68,7 @@ function Results() {
       gist: result.querySelector(".gist").textContent,
       // The findings list and the table of files, in the order they stand.
       parts: Array.from(result.querySelectorAll("ul.findings, .files table"), (part) => part.tagName),
+      total: result.querySelector(".files tfoot td")?.textContent,
     })),
     rows: Array.from(document.querySelectorAll("table[data-overview] tr[data-row]"), (row) => ({
       map: row.dataset.map, fileSize: row.dataset.fileSize, items: row.dataset.items,
@@ -93,6 +94,17 @@ function FilesProblem(got, json) {
   const findings = JSON.stringify((json.findings || []).map((f) => f.kind));
   return JSON.stringify(got.files) !== files ? `files ${JSON.stringify(got.files)}, expected ${files}`
     : JSON.stringify(got.findings) !== findings ? `findings ${JSON.stringify(got.findings)}, expected ${findings}` : "";
+}
+
+// What the command's --files says the archive of a map in the cases holds packed, each byte once ("Packed: 732
+// bytes in all"): not the sum of its files' packed sizes, which a bomb's entries share.
+const packedTotals = new Map();
+function PackedTotal(map) {
+  if (!packedTotals.has(map)) {
+    const { stdout } = spawnSync(tool, ["--files", "--", map], { cwd: casesDir, encoding: "utf8" });
+    packedTotals.set(map, /^Packed: (.+) in all/m.exec(stdout)?.[1]);
+  }
+  return packedTotals.get(map);
 }
 
 // The overview's row of a map against the command's line for it (a field it has not: null, as WebDriver
@@ -150,8 +162,8 @@ async function CheckDownloads(browser, label, chosen) {
   Check(`${label}: JSON Lines download, the command's lines byte for byte`, names[0] !== "tallyglass.jsonl"
         ? `named ${names[0]}` : jsonl !== lines ? Parting(jsonl, lines) : "");
   const rows = csv.split("\r\n").filter((line) => line !== "").map(CsvFields);
-  const wrong = chosen.find((c, i) => !rows[i + 1] ||
-                                      JSON.stringify(rows[i + 1].slice(0, 10)) !== JSON.stringify(CsvRow(c.map, c.json)));
+  const wrong = chosen.find((c, i) =>
+    JSON.stringify(rows[i + 1]?.slice(0, 10)) !== JSON.stringify(CsvRow(c.map, c.json)));
   Check(`${label}: CSV download, the overview's columns`, names[1] !== "tallyglass.csv" ? `named ${names[1]}`
         : rows[0].join(",") !==
           "map,items,embedded_size,file_size,limit,limit_bytes,over,margin_bytes,findings,error_code,error"
@@ -221,6 +233,8 @@ async function CheckPool(browser, label, chosen) {
           : FilesProblem(got, c.json) || (reported ? !kLimitLine.test(got.limit) : got.limit != null)
             ? FilesProblem(got, c.json) || `limit line ${got.limit}`
           : got.parts.length === 2 && got.parts[0] !== "UL" ? "the findings below the table of files"
+          : got.total != null && got.total !== PackedTotal(c.map)
+            ? `packed in all ${got.total}, expected ${PackedTotal(c.map)}`
           : !row ? "no row in the overview" : RowProblem(row, c.json));
   }
   const attention = chosen.filter((c) => Attention(c.json)).map((c) => c.map);
@@ -296,14 +310,16 @@ async function CheckStop(browser, label) {
   const kept = { map: "slow.Map.Gbx", fileSize: String(slow.file_size), items: String(slow.items.length),
                  embeddedSize: null, error: "stopped" };
   const Fields = (o) => JSON.stringify(Object.keys(kept).map((key) => o[key] ?? null));
-  const csv = (await Downloads(browser)).csv.split("\r\n").map(CsvFields).find((fields) => fields[0] === "slow.Map.Gbx");
+  const csv = (await Downloads(browser)).csv.split("\r\n").map(CsvFields)
+    .find((fields) => fields[0] === "slow.Map.Gbx");
   const csvKept = ["slow.Map.Gbx", String(slow.items.length), "", String(slow.file_size), "tm2020", "7336960", "false",
                    String(slow.file_size - 7336960), "", "stopped"];
   Check(`${label}: a map stopped after its report keeps its numbers, in the overview, the CSV and the counts`,
         Fields(row) !== Fields(kept) ? `row ${Fields(row)}, expected ${Fields(kept)}`
         : JSON.stringify(csv?.slice(0, 10)) !== JSON.stringify(csvKept) ? `CSV ${JSON.stringify(csv)}`
         : summary !== "2 maps: 1 report, 0 errors, 1 stopped" ? `summary "${summary}"`
-        : counts !== "2 of 2 maps done: 0 over the limit, 0 with findings, 0 errors, 1 stopped." ? `counts "${counts}"` : "");
+        : counts !== "2 of 2 maps done: 0 over the limit, 0 with findings, 0 errors, 1 stopped."
+          ? `counts "${counts}"` : "");
 }
 
 let slowJson = null;
@@ -333,16 +349,20 @@ async function CheckStopAllAndClear(browser, label) {
                                                   focus: "clear" in document.activeElement.dataset }));
     const { jsonl } = await Downloads(browser);
     Check(`${label}: Stop all ends every map left, running or waiting, each said stopped`,
-          !shown ? "no Stop all while maps ran" : after.shown ? "Stop all still shown" : !after.focus ? "focus not on Clear"
+          !shown ? "no Stop all while maps ran" : after.shown ? "Stop all still shown"
+          : !after.focus ? "focus not on Clear"
           : stopped.results.some((r) => !/^Stopped/.test(r.gist)) || stopped.rows.some((r) => r.error !== "stopped")
             ? `results ${JSON.stringify(stopped.results.map((r) => r.gist))}`
           : stopped.summary !== `${slow.length} maps: 0 reports, 0 errors, ${slow.length} stopped`
             ? `summary "${stopped.summary}"` : stopped.progress > 0 ? `${stopped.progress} progress bars`
           : jsonl !== "" ? `JSON Lines ${jsonl.slice(0, 200)}` : "");
 
-    const Empty = () => ({ results: document.querySelectorAll("article").length,
-                           shown: ["overview", "downloads", "controls"].filter((id) => !document.getElementById(id).hidden),
-                           summary: document.getElementById("summary").textContent, focus: document.activeElement.id });
+    const Empty = () => ({
+      results: document.querySelectorAll("article").length,
+      shown: ["overview", "downloads", "controls"].filter((id) => !document.getElementById(id).hidden),
+      summary: document.getElementById("summary").textContent,
+      focus: document.activeElement.id,
+    });
     await browser.Press("Enter");
     const cleared = await browser.Evaluate(Empty);
     await browser.Choose([slow[0], sample]);
@@ -364,7 +384,8 @@ async function CheckStopAllAndClear(browser, label) {
     const again = await browser.Evaluate(Results);
     Check(`${label}: the same maps chosen again after Clear, each once`,
           JSON.stringify(again.results.map((r) => r.map)) !== JSON.stringify(chosen.map((c) => c.map))
-            ? `results ${again.results.map((r) => r.map)}` : again.rows.length !== chosen.length ? `${again.rows.length} rows` : "");
+            ? `results ${again.results.map((r) => r.map)}`
+          : again.rows.length !== chosen.length ? `${again.rows.length} rows` : "");
     await CheckDownloads(browser, `${label}, chosen again after Clear`, chosen);
   } finally {
     rmSync(dir, { recursive: true, force: true });
