@@ -2,32 +2,57 @@
 // `tallyglass --json --files --limit=GAME` writes it, and CSV with the overview's columns for spreadsheets.
 var downloads = document.getElementById("downloads");
 
-// The line's limit as the chosen game gives it: the worker made it with the game chosen then, and it always
-// stands right before `, "warnings"`, where no string value can hold its unescaped quotes.
-function LimitJson(job) {
-  var game = chooser.value;
-  return ', "limit": {"name": "' + game + '", "bytes": ' + games[game][1] + ', "over": ' + Over(job) + "}";
-}
-
-function KeepLine(job, line) {
-  var at = line.lastIndexOf(', "limit": {');
-  job.line = at < 0 ? { head: line, tail: "" } : { head: line.slice(0, at), tail: line.slice(line.indexOf("}", at) + 1) };
-  job.limited = at >= 0;
-}
-
-// Maps stopped, or refused the memory, have no line: the command would have written theirs.
-function JsonLines() {
-  return jobs.filter(function (job) { return job.line; }).map(function (job) {
-    return job.line.head + (job.limited ? LimitJson(job) : "") + job.line.tail;
+// The line as JSON, each number kept as the command wrote it: a file's size may pass 2^53, past which JSON.parse
+// rounds it. The reviver meets the numbers in the order they stand in the line, where no string holds them.
+function Digits(text) { this.text = text; }
+function ReadLine(line) {
+  var numbers = line.match(/"(?:[^"\\]|\\.)*"|-?\d[\d.eE+-]*/g).filter(function (token) { return token[0] !== '"'; });
+  var next = 0;
+  return JSON.parse(line, function (key, value) {
+    return typeof value === "number" ? new Digits(numbers[next++]) : value;
   });
 }
 
-// A field as spreadsheets read it; one that starts like a formula is kept as text.
+// JSON as the command writes it: fields in their order, ", " and ": " between them, and in a string only what
+// cannot stand in one or could break a line escaped (controls as \uXXXX).
+var kJsonEscaped = /["\\\u0000-\u001f\u007f-\u009f\u2028\u2029\u202a-\u202e\u2066-\u2069]/g;
+var kJsonEscapes = { '"': '\\"', "\\": "\\\\", "\n": "\\n", "\r": "\\r", "\t": "\\t" };
+function JsonText(value) {
+  if (value instanceof Digits) return value.text;
+  if (typeof value === "string") {
+    return '"' + value.replace(kJsonEscaped, function (c) {
+      return kJsonEscapes[c] || "\\u" + c.charCodeAt(0).toString(16).toUpperCase().padStart(4, "0");
+    }) + '"';
+  }
+  if (Array.isArray(value)) return "[" + value.map(JsonText).join(", ") + "]";
+  if (value !== null && typeof value === "object") {
+    return "{" + Object.keys(value).map(function (key) { return JsonText(key) + ": " + JsonText(value[key]); })
+      .join(", ") + "}";
+  }
+  return String(value);
+}
+
+// Each map's line with its limit as the chosen game gives it: the worker wrote it for the game chosen then.
+// Maps stopped, or refused the memory, have no line: the command would have written theirs.
+function JsonLines() {
+  var game = chooser.value;
+  return jobs.filter(function (job) { return job.line; }).map(function (job) {
+    if (job.game === game) return job.line;
+    var json = ReadLine(job.line);
+    if (!json.limit) return job.line;
+    json.limit = { name: game, bytes: games[game][1], over: Over(job) };
+    return JsonText(json) + "\n";
+  });
+}
+
+// A field as spreadsheets read it: a number as it is, a text that starts like a formula kept as text.
 function CsvField(value) {
   var text = String(value);
-  if (/^[=+\-@\t\r]/.test(text)) text = "'" + text;
+  if (typeof value === "string" && /^[=+\-@\t\r]/.test(text)) text = "'" + text;
   return /[",\r\n]/.test(text) ? '"' + text.replaceAll('"', '""') + '"' : text;
 }
+
+function OrBlank(value) { return value === null ? "" : value; }
 
 function CsvRows() {
   var rows = [["map", "items", "embedded_size", "file_size", "limit", "limit_bytes", "over", "margin_bytes",
@@ -35,9 +60,9 @@ function CsvRows() {
   jobs.forEach(function (job) {
     if (!job.done) return;
     var known = job.fileSize !== null;
-    rows.push([job.name, job.reported ? job.items : "", job.reported ? job.embeddedSize : "", known ? job.fileSize : "",
-               chooser.value, Game()[1], known ? Over(job) : "", known ? Margin(job) : "", job.findings.join(" "),
-               job.error, job.errorText]);
+    rows.push([job.name, job.reported ? OrBlank(job.items) : "", job.reported ? OrBlank(job.embeddedSize) : "",
+               OrBlank(job.fileSize), chooser.value, Game()[1], known ? Over(job) : "", OrBlank(Margin(job)),
+               job.findings.join(" "), job.error, job.errorText]);
   });
   return rows.map(function (row) { return row.map(CsvField).join(","); });
 }

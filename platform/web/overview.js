@@ -30,9 +30,12 @@ function MarginText(job) {
   return margin === null ? "" : SizeText(Math.abs(margin)) + (margin > 0 ? " over" : " under");
 }
 
+// A number not known (a map stopped before its run's end knows its items but not its embedded size): no text.
+function Known(value, Text) { return value === null ? "" : Text(value); }
+
 function CellTexts(job) {
   if (!job.done) return ["", "", "", "", job.state === "running" ? "running" : "waiting"];
-  return [job.reported ? Grouped(job.items) : "", job.reported ? SizeText(job.embeddedSize) : "",
+  return [job.reported ? Known(job.items, Grouped) : "", job.reported ? Known(job.embeddedSize, SizeText) : "",
           job.fileSize === null ? "" : SizeText(job.fileSize), MarginText(job),
           job.error !== "" ? job.errorText : job.findings.join(", ").replaceAll("_", " ")];
 }
@@ -60,10 +63,8 @@ function FillRow(job) {
   row.cells[5].classList.toggle("bad", NeedsAttention(job));
   if (job.done) {
     if (job.fileSize !== null) row.dataset.fileSize = String(job.fileSize);
-    if (job.reported) {
-      row.dataset.items = String(job.items);
-      row.dataset.embeddedSize = String(job.embeddedSize);
-    }
+    if (job.reported && job.items !== null) row.dataset.items = String(job.items);
+    if (job.reported && job.embeddedSize !== null) row.dataset.embeddedSize = String(job.embeddedSize);
     row.dataset.findings = job.findings.join(" ");
     row.dataset.error = job.error;
   }
@@ -102,13 +103,22 @@ function SortRows() {
   });
 }
 
+// A map stopped is counted as stopped, neither as a report nor as an error, here as in the summary.
 function CountMaps() {
   var done = jobs.filter(function (job) { return job.done; });
   var over = done.filter(Over).length;
   var findings = done.filter(function (job) { return job.findings.length > 0; }).length;
-  var errors = done.filter(function (job) { return job.error !== ""; }).length;
+  var stopped = done.filter(function (job) { return job.stopped; }).length;
+  var errors = done.filter(function (job) { return job.error !== ""; }).length - stopped;
   counts.textContent = done.length + " of " + Plural(jobs.length, "map") + " done: " + over + " over the limit, " +
-    findings + " with findings, " + Plural(errors, "error") + ".";
+    findings + " with findings, " + Plural(errors, "error") + (stopped > 0 ? ", " + stopped + " stopped." : ".");
+}
+
+// No rows: the overview is hidden until two maps are chosen again.
+function ClearRows() {
+  overviewRows.textContent = "";
+  counts.textContent = "";
+  overview.hidden = true;
 }
 
 // These maps' rows as they stand now, sorted again. A row set anew is laid out and painted anew, even with the

@@ -17,6 +17,7 @@ function AddMaps(maps, others) {
   var batch = { jobs: [], left: 0 };
   maps.forEach(function (map) { Add(batch, map[0], map[1], maps.length > kFoldedAbove); });
   if (jobs.length >= 2) jobs.forEach(function (job) { if (!job.row) AddRow(job); });
+  ShowControls();
   Next();
 }
 
@@ -77,6 +78,18 @@ folderInput.addEventListener("change", function () {
     return [file.webkitRelativePath.slice(file.webkitRelativePath.indexOf("/") + 1), file];
   }));
   folderInput.value = "";
+});
+
+// A choice adds its maps to those before it; Clear empties the page for the next, and stops the maps left,
+// as one who clears means to see them no more. The focus goes back to the maps' chooser.
+clear.addEventListener("click", function () {
+  Forget();
+  results.textContent = "";
+  ClearRows();
+  downloads.hidden = true;
+  summary.textContent = "";
+  folderNote.hidden = true;
+  input.focus();
 });
 
 // Dropped anywhere: a map dropped beside the zone must not replace the page. Maps dropped as files keep the

@@ -22,6 +22,7 @@ var unavailableText = "Tallyglass cannot run in this browser: it does not let th
   "optimizer); where the setting allows it, the page works.";
 var jobs = [];
 var jobsLeft = 0;  // not done yet, of all the jobs
+var nextId = 0;    // never used again after Clear, so that nothing late from a cleared map finds a new one
 var queue = [];
 var slots = [];
 var unavailable = false;
@@ -30,12 +31,14 @@ var unavailable = false;
 // Until then no other worker starts.
 var compiled = undefined;
 
-// Once every map of a choice or a drop is done, one polite line says how they fared.
+// Once every map of a choice or a drop is done, one polite line says how they fared; a map stopped is counted
+// as stopped, as in the overview's counts.
 function Summarize(batch) {
-  var maps = batch.jobs.length, reports = batch.jobs.filter(function (job) { return job.reported; }).length;
-  var errors = maps - reports;
+  var maps = batch.jobs.length, stopped = batch.jobs.filter(function (job) { return job.stopped; }).length;
+  var reports = batch.jobs.filter(function (job) { return job.reported && !job.stopped; }).length;
+  var errors = maps - reports - stopped;
   summary.textContent = maps + (maps === 1 ? " map: " : " maps: ") + reports + (reports === 1 ? " report, " :
-    " reports, ") + errors + (errors === 1 ? " error" : " errors");
+    " reports, ") + errors + (errors === 1 ? " error" : " errors") + (stopped > 0 ? ", " + stopped + " stopped" : "");
 }
 
 // How a pool's maps stand is drawn a few times a second while it runs, and at once when the last is done: a
@@ -69,15 +72,15 @@ function Finish(job) {
   DrawSoon(job);
   downloads.hidden = false;
   if (--job.batch.left === 0) Summarize(job.batch);
+  if (jobsLeft === 0) ShowControls();
 }
 
-// What the worker said the run came to; the error's code and sentence from the end of the map's JSON line,
-// whose fields there are fixed: `"warnings": [...], "warning_codes": [...], "error": ..., "error_code": ...}`.
+// What the worker said the run came to, and the error's code and sentence from the map's JSON line.
 function Record(job, message) {
-  KeepLine(job, message.line);
-  var end = JSON.parse("{" + message.line.slice(message.line.lastIndexOf(', "warnings": [') + 2));
-  job.error = end.error_code || "";
-  job.errorText = end.error || "";
+  var json = JSON.parse(message.line);
+  job.line = message.line;
+  job.error = json.error_code || "";
+  job.errorText = json.error || "";
   job.fileSize = message.run.opened ? message.run.fileSize : null;
   job.items = message.run.items;
   job.embeddedSize = message.run.embeddedSize;
@@ -209,7 +212,7 @@ function Run(slot, job) {
   (job.prepared || Prepare(job)).then(function (prepared) {
     job.prepared = null;
     if (slot.job !== job) return;
-    var game = chooser.value;
+    var game = job.game = chooser.value;
     slot.worker.postMessage({ id: job.id, name: job.name, size: job.size,
                               readable: prepared.readable, bytes: prepared.bytes, limit: [game, games[game][1]] },
                             prepared.bytes ? [prepared.bytes] : []);
@@ -230,26 +233,62 @@ function Next() {
   ReadAhead();
 }
 
-// A running map's worker ends with it, and a new one takes its place; a map still waiting leaves the queue.
-function Stop(job) {
-  if (job.done) return;
-  var slot = job.slot;
-  if (slot) EndWorker(slot);
-  queue = queue.filter(function (other) { return other !== job; });
+// The map ends, stopped, and its worker with it.
+function Halt(job) {
+  if (job.slot) EndWorker(job.slot);
   job.prepared = null;
   job.stopped = true;
   job.error = "stopped";
   job.errorText = "Stopped.";
   Finish(job);
+}
+
+// A running map's worker ends with it, and a new one takes its place; a map still waiting leaves the queue.
+function Stop(job) {
+  if (job.done) return;
+  queue = queue.filter(function (other) { return other !== job; });
+  Halt(job);
   Next();
 }
 
+// Every map left, running or waiting, ends at once, each said as stopped; new workers start with the next
+// choice.
+function StopAll() {
+  queue = [];
+  jobs.filter(function (job) { return !job.done; }).forEach(Halt);
+}
+
+// Every map goes, and those left end with their workers: the next choice starts afresh.
+function Forget() {
+  slots.forEach(function (slot) { if (slot.job) EndWorker(slot); slot.job = null; });
+  jobs.forEach(function (job) { clearTimeout(job.timer); });
+  clearTimeout(drawing);
+  drawing = 0;
+  toDraw = [];
+  jobs = [];
+  jobsLeft = 0;
+  queue = [];
+  ShowControls();
+}
+
+// Stop all while any map is left; Clear while there is anything to clear. Stop all, once gone, leaves its
+// focus to Clear.
+var controls = document.getElementById("controls");
+var stopAll = controls.querySelector("[data-stop-all]");
+var clear = controls.querySelector("[data-clear]");
+function ShowControls() {
+  if (jobsLeft === 0 && document.activeElement === stopAll) clear.focus();
+  stopAll.hidden = jobsLeft === 0;
+  controls.hidden = jobs.length === 0;
+}
+stopAll.addEventListener("click", StopAll);
+
 function Add(batch, name, file, folded) {
   // A file's size is read once: Chromium asks the file system again each time it is read.
-  var job = { id: jobs.length, name: name, file: file, size: file ? file.size : 0, batch: batch, state: "waiting",
+  var job = { id: nextId++, name: name, file: file, size: file ? file.size : 0, batch: batch, state: "waiting",
               done: false, read: 0, checked: null, progress: null, running: null, timer: 0, reported: false,
               stopped: false, findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0,
-              line: null, limited: false, slot: null, row: null, limit: null, prepared: null, undrawn: [],
+              line: null, game: null, slot: null, row: null, limit: null, prepared: null, undrawn: [],
               lastBox: null };
   batch.jobs.push(job);
   ++batch.left;

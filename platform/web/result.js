@@ -58,8 +58,19 @@ function DrawDetails(job) {
 }
 
 function ShowBox(job, kind, text) {
-  if (kind === "information") job.reported = true;
+  if (kind === "information") Reported(job, text);
   Draw(job, function () { DrawBox(job, kind, text); });
+}
+
+// A report stands: its map was opened at the size the page gave the worker, and the report's first line,
+// which the logic writes before any map text, counts its items. Kept now, they stay when the map is stopped
+// before its run ends; its embedded size is known only then.
+function Reported(job, text) {
+  var heading = /^Number of embedded items: (\d+)/.exec(text);
+  job.reported = true;
+  job.fileSize = job.size;
+  job.items = heading ? Number(heading[1]) : null;
+  job.embeddedSize = null;
 }
 
 function DrawBox(job, kind, text) {
@@ -126,8 +137,9 @@ function MoreButton(count, what) {
   return button;
 }
 
-// The embedded files under the report, largest packed first, each with a bar to its size; where the archive
-// cannot be read, that in place of the table; then what is wrong with them.
+// Under the report, what is wrong with the embedded files, then the files, largest packed first, each with a
+// bar to its size; where the archive cannot be read, that in place of the table. Their total is the worker's:
+// the bytes the archive holds, each counted once however many entries share it.
 function ShowFiles(job, files) {
   job.findings = [];
   files.findings.forEach(function (finding) {
@@ -140,6 +152,21 @@ function DrawFiles(job, files) {
   var entries = FileEntries(files);
   var section = Make("section", "files");
   section.setAttribute("aria-label", "Embedded files of " + job.name);
+  // What is wrong stands first: a bomb's table of thousands of files would hide it.
+  if (files.findings.length > 0) {
+    var list = section.appendChild(Make("ul", "findings"));
+    list.setAttribute("aria-label", "What is wrong with them");
+    var Finding = function (finding) {
+      var item = Make("li", "", finding.sentence);
+      item.dataset.finding = finding.kind;
+      return item;
+    };
+    files.findings.slice(0, kFirstFiles).forEach(function (finding) { list.appendChild(Finding(finding)); });
+    if (files.findings.length > kFirstFiles) {
+      DrawRest(section.appendChild(MoreButton(files.findings.length - kFirstFiles, "finding")), list, files.findings,
+               kFirstFiles, Finding);
+    }
+  }
   if (!files.known) {
     section.appendChild(Make("p", "", "Which files the map embeds is not known: their archive cannot be read."));
   } else if (entries.length === 0) {
@@ -161,20 +188,6 @@ function DrawFiles(job, files) {
     total.appendChild(Make("td", "size", files.packedText));
     if (entries.length > kFirstFiles) {
       DrawRest(section.appendChild(MoreButton(entries.length - kFirstFiles, "file")), body, entries, kFirstFiles, Draw);
-    }
-  }
-  if (files.findings.length > 0) {
-    var list = section.appendChild(Make("ul", "findings"));
-    list.setAttribute("aria-label", "What is wrong with them");
-    var Finding = function (finding) {
-      var item = Make("li", "", finding.sentence);
-      item.dataset.finding = finding.kind;
-      return item;
-    };
-    files.findings.slice(0, kFirstFiles).forEach(function (finding) { list.appendChild(Finding(finding)); });
-    if (files.findings.length > kFirstFiles) {
-      DrawRest(section.appendChild(MoreButton(files.findings.length - kFirstFiles, "finding")), list, files.findings,
-               kFirstFiles, Finding);
     }
   }
   job.details.appendChild(section);
@@ -215,6 +228,9 @@ function ShowLimit(job) {
 
 // One line that stays in sight when the details are folded.
 function Gist(job) {
+  if (job.stopped && job.reported && job.items !== null) {
+    return "Stopped after its report, " + Plural(job.items, "item") + ": its embedded files were not all read.";
+  }
   if (job.stopped) return "Stopped: the map was not read to its end.";
   if (!job.reported) return job.errorText || "";
   var parts = [Plural(job.items, "item"), SizeText(job.embeddedSize) + " of embedded files"];
