@@ -101,6 +101,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char*
     RunMap(mapName.path.c_str(), &run);
     TakeNoItemsAsNone(&run);
     const MapFile file = MapFileOf(&run, options);
+    // What the run came to goes ahead of its boxes, so that a map stopped after its report keeps its numbers.
+    const bool reported = run.failure == MapFailure::kNone;
+    ShowPageRun(file.opened, static_cast<double>(file.size), reported ? run.report.count : 0,
+                reported ? run.report.embeddedSize : 0);
     if (run.report.versionWarning) ShowPageBox(false, kVersionWarningSentence);
     PageReport report = {u"", false};
     EmbeddedFiles files = {};
@@ -117,8 +121,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char*
         if (written) ShowFiles(files, known);
     }
     WriteJsonLine(mapName, &run, options, &files, known, WriteToPage, nullptr);
-    ShowPageRun(file.opened, static_cast<double>(file.size), run.failure == MapFailure::kNone ? run.report.count : 0,
-                run.failure == MapFailure::kNone ? run.report.embeddedSize : 0);
     EndMapRun(&run);
 }
 

@@ -30,7 +30,7 @@ function MarginText(job) {
   return margin === null ? "" : SizeText(Math.abs(margin)) + (margin > 0 ? " over" : " under");
 }
 
-// A number not known (a map stopped before its run's end knows its items but not its embedded size): no text.
+// A number not known: no text.
 function Known(value, Text) { return value === null ? "" : Text(value); }
 
 function CellTexts(job) {

@@ -136,7 +136,7 @@ function Hear(slot, message) {
   if (message.read) {
     Serve(slot, job, message.read[0], message.read[1]);
   } else if (message.box) {
-    ShowBox(job, message.box.kind, message.box.text);
+    ShowBox(job, message.box.kind, message.box.text, message.box.run);
   } else if (message.progress) {
     job.checked = message.progress;
     ShowProgress(job);

@@ -57,20 +57,18 @@ function DrawDetails(job) {
   job.undrawn.splice(0).forEach(function (action) { action(); });
 }
 
-function ShowBox(job, kind, text) {
-  if (kind === "information") Reported(job, text);
+function ShowBox(job, kind, text, run) {
+  if (kind === "information") Reported(job, run);
   Draw(job, function () { DrawBox(job, kind, text); });
 }
 
-// A report stands: its map was opened at the size the page gave the worker, and the report's first line,
-// which the logic writes before any map text, counts its items. Kept now, they stay when the map is stopped
-// before its run ends; its embedded size is known only then.
-function Reported(job, text) {
-  var heading = /^Number of embedded items: (\d+)/.exec(text);
+// A report stands: what the run came to, which the worker sends ahead of the report's box, is kept now, so
+// that it stays when the map is stopped before its run ends.
+function Reported(job, run) {
   job.reported = true;
-  job.fileSize = job.size;
-  job.items = heading ? Number(heading[1]) : null;
-  job.embeddedSize = null;
+  job.fileSize = run.fileSize;
+  job.items = run.items;
+  job.embeddedSize = run.embeddedSize;
 }
 
 function DrawBox(job, kind, text) {

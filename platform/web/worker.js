@@ -75,7 +75,7 @@ Module["units"] = function (at, count) {
 };
 // kind "more": more text for the last box.
 Module["showBox"] = function (kind, text) {
-  postMessage({ id: tallyglassJob.id, box: { kind: kind, text: text } });
+  postMessage({ id: tallyglassJob.id, box: { kind: kind, text: text, run: Module["ran"] } });
 };
 Module["showFiles"] = function (files) {
   files.findings = Module["findings"];
