@@ -206,11 +206,8 @@ std::string OneReplacementARun(std::string text) {
 // JSON as the console twin writes it to a file: every character beyond ASCII escaped, as PowerShell needs.
 std::string AsWindowsJson(const std::string& json) {
     std::string ascii;
-    for (size_t at = 0; at < json.size();) {
-        const unsigned char lead = static_cast<unsigned char>(json[at]);
-        const size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<unsigned char>(json[at + k]) & 0x3F);
+    for (size_t at = 0, length = 0; at < json.size(); at += length) {
+        const uint32_t c = CodePointAt(json, at, &length);
         char escaped[16];
         if (c >= 0x10000) {
             snprintf(escaped, sizeof escaped, "\\u%04X\\u%04X", 0xD800 + ((c - 0x10000) >> 10), 0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -218,7 +215,6 @@ std::string AsWindowsJson(const std::string& json) {
             snprintf(escaped, sizeof escaped, c < 0x80 ? "%c" : "\\u%04X", c);
         }
         ascii += escaped;
-        at += length;
     }
     return ascii;
 }

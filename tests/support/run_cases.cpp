@@ -255,13 +255,19 @@ std::vector<Message> BoxMessages(const std::vector<Message>& messages) {
     return shown;
 }
 
+uint32_t CodePointAt(const std::string& text, size_t at, size_t* length) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    *length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    uint32_t c = *length == 1 ? lead : lead & (0x7F >> *length);
+    for (size_t k = 1; k < *length; ++k) c = c << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+    return c;
+}
+
 std::string LineSafe(const std::string& text) {
     std::string safe;
     for (size_t at = 0; at < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[at]);
-        const size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        uint32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) c = c << 6 | (static_cast<unsigned char>(text[at + k]) & 0x3F);
+        size_t length = 0;
+        const uint32_t c = CodePointAt(text, at, &length);
         const bool lineBreak = text.compare(at, 2, "\r\n") == 0;
         const bool unsafe = c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
                             (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;

@@ -52,6 +52,9 @@ std::vector<Message> DoorMessages(const std::vector<Message>& messages);
 // The messages as the Windows box shows them: a report is cut after 8191 UTF-16 units.
 std::vector<Message> BoxMessages(const std::vector<Message>& messages);
 
+// The character at `at` of well-formed UTF-8, and its length in bytes.
+uint32_t CodePointAt(const std::string& text, size_t at, size_t* length);
+
 // Text as the doors that keep each name on its line show it: every character that could break or reorder a
 // line (controls, bidirectional controls, U+2028, U+2029) is U+FFFD, but for the report's own CR LF. The
 // table's names hold no CR LF of their own.
