@@ -18,7 +18,7 @@ struct EmbeddedFile {
     uint64_t packedSize;  // as the archive declares it
 };
 
-enum class FindingKind {
+enum class FindingKind : uint8_t {
     kMissing,          // a listed item has no file where the game looks for it
     kLocalPath,        // an entry named from a root or a drive letter: it shows the maker's folders
     kUnsafePath,       // a name that could unpack outside its folder or hide what it is
