@@ -10,10 +10,10 @@ if [ "${1:-tool}" = all ]; then
   wanted+=(jq)
   # lintian checks the Debian package.
   wanted+=(lintian)
-  # Cross-building for Windows (dpkg-dev for `apt-get source` of LZO, googletest for its sources) and running
-  # the programs under wine64 on an X server of their own.
+  # Cross-building for Windows (dpkg-dev for `apt-get source` of LZO, googletest for its sources, mandoc for the
+  # manual as HTML) and running the programs under wine64 on an X server of their own.
   wanted+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-           dpkg-dev googletest wine wine64 fonts-wine xvfb libxml2-utils)
+           dpkg-dev googletest mandoc wine wine64 fonts-wine xvfb libxml2-utils)
   # The page: emscripten builds it; its test runs it in Chromium and Firefox (driven from npm's puppeteer-core)
   # and in WebKitGTK's MiniBrowser (through WebKitWebDriver, on xvfb's X server).
   wanted+=(emscripten chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0)

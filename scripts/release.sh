@@ -15,7 +15,7 @@ case ${1-} in
   "") verify=0 ;;
   *) echo "usage: scripts/release.sh [--verify]" >&2; exit 2 ;;
 esac
-scripts/install-deps.sh tool dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 emscripten
+scripts/install-deps.sh tool dpkg-dev g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mandoc emscripten
 [ -z "$(git status --porcelain)" ] ||
   echo "release: made from HEAD ($(git rev-parse --short HEAD)), without the working tree's changes" >&2
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)

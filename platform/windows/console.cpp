@@ -66,6 +66,20 @@ bool WriteStream(DWORD which, const std::string& text) {
     return true;
 }
 
+// The system's words for an error, on one line, without the period that ends them: they come inside a sentence.
+std::string SystemWords(DWORD error) {
+    LPWSTR message = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+    std::string words = length > 0 ? Utf16ToUtf8(message, length) : "error " + std::to_string(error);
+    if (message) LocalFree(message);
+    std::replace(words.begin(), words.end(), '\r', ' ');
+    std::replace(words.begin(), words.end(), '\n', ' ');
+    while (!words.empty() && (words.back() == ' ' || words.back() == '.')) words.pop_back();
+    return words;
+}
+
 }  // namespace
 
 bool WriteOut(const std::string& text) {
@@ -88,37 +102,62 @@ std::string StdoutError() {
         case ERROR_INVALID_HANDLE: return "Bad file descriptor";
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL: return "No space left on device";
-        default: break;
+        default: return SystemWords(stdoutError);
     }
-    LPWSTR message = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, stdoutError, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
-    std::string words = length > 0 ? Utf16ToUtf8(message, length) : "error " + std::to_string(stdoutError);
-    if (message) LocalFree(message);
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == '.')) words.pop_back();
-    return words;
 }
 
 void WriteErr(const std::string& text) { WriteStream(STD_ERROR_HANDLE, text); }
 
-// A copy of the whole stream in a temporary file that goes when it is closed, read once. A stream that
-// cannot be held is "Out of memory.": one of more than half the machine's memory, or one whose copy the
-// system refuses (a full disk).
-MapFailure OpenStandardInput(HANDLE* file, std::string*) {
+namespace {
+
+// A new file of its own in the temporary folder (TMP, else TEMP, as GetTempPathW finds it), which goes when it
+// is closed. Where none can be made, INVALID_HANDLE_VALUE, and `why` says what stood in the way.
+HANDLE MakeTemporaryFile(std::string* why) {
+    // The folder may be longer than MAX_PATH: the call says how long, and is asked again.
+    WideString folder(MAX_PATH + 1, L'\0');
+    for (;;) {
+        const DWORD length = GetTempPathW(static_cast<DWORD>(folder.size()), &folder[0]);
+        if (length == 0) {
+            *why = "cannot find the temporary folder: " + SystemWords(GetLastError());
+            return INVALID_HANDLE_VALUE;
+        }
+        const bool whole = length < folder.size();
+        folder.resize(whole ? length : length + 1);
+        if (whole) break;
+    }
+    // Named by the process and a count, and made only where no file is: GetTempFileNameW would make it first
+    // (leaving it behind if the run ended there) and takes no folder longer than MAX_PATH.
+    const std::string name = "tgl" + std::to_string(GetCurrentProcessId()) + "-";
+    for (int count = 0;; ++count) {
+        const std::string last = name + std::to_string(count) + ".tmp";
+        const WideString path = folder + Utf8ToUtf16(last.data(), last.size());
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS && count < 100) continue;
+        // The folder as TMP names it, without the separator GetTempPathW ends it with (but a drive's root's).
+        if (folder.size() > 1 && folder.back() == L'\\' && folder[folder.size() - 2] != L':') folder.pop_back();
+        *why = "cannot make a temporary file in " + Utf16ToUtf8(folder.data(), folder.size()) + ": " +
+               SystemWords(error);
+        return INVALID_HANDLE_VALUE;
+    }
+}
+
+}  // namespace
+
+// A copy of the whole stream in a temporary file that goes when it is closed, read once. A temporary folder
+// where no file can be made gives "Could not open input file." and says why. A stream that cannot be held is
+// "Out of memory.": one of more than half the machine's memory, or one whose copy the system refuses (a full
+// disk).
+MapFailure OpenStandardInput(HANDLE* file, std::string* why) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     if (input == nullptr || input == INVALID_HANDLE_VALUE) return MapFailure::kFileNotOpened;
     MEMORYSTATUSEX memory = {};
     memory.dwLength = sizeof memory;
     const uint64_t limit = GlobalMemoryStatusEx(&memory) ? memory.ullTotalPhys / 2 : UINT64_MAX;
-    WCHAR folder[MAX_PATH + 1], path[MAX_PATH + 1];
-    if (GetTempPathW(MAX_PATH + 1, folder) == 0 || GetTempFileNameW(folder, L"tgl", 0, path) == 0) return MapFailure::kNoMemory;
-    const HANDLE copy = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) {
-        DeleteFileW(path);
-        return MapFailure::kNoMemory;
-    }
+    const HANDLE copy = MakeTemporaryFile(why);
+    if (copy == INVALID_HANDLE_VALUE) return MapFailure::kFileNotOpened;
     std::vector<char> buffer(64 * 1024);
     MapFailure failure = MapFailure::kNone;
     for (uint64_t total = 0;;) {
