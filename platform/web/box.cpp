@@ -8,7 +8,7 @@
 
 namespace {
 
-// Module["text"] (worker.js) reads a zero-terminated UTF-16 string from the module's memory without decoding
+// Module["text"] (page/worker.js) reads a zero-terminated UTF-16 string from the module's memory without decoding
 // it, so that the page gets the very units the logic wrote; Module["units"] reads a counted one.
 EM_JS(void, PostBox, (int information, int more, const char16_t* text), {
     Module["showBox"](more ? "more" : information ? "information" : "warning", Module["text"](text));

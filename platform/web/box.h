@@ -1,5 +1,5 @@
 // The page's boxes and what else a map's run hands to the page: each goes to the page as it comes, text
-// unit for unit as UTF-16; the worker script (worker.js) passes it on to the page, which draws it as text.
+// unit for unit as UTF-16; the worker script (page/worker.js) passes it on to the page, which draws it as text.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Start-up of the page's build: the worker script calls TallyglassRun once for each map, with its name and the
-// chosen game's limit; the layer's files are that map (platform.cpp). It goes through the logic's run of one
-// map, and the page gets the boxes that the Windows program shows for it, but with the report whole, however
-// long, and each name kept on its line, as the Linux command shows them; then the embedded files, read once
-// for both the page's table and the map's JSON line, which is the Linux command's `--json --files --limit`
+// chosen game's limit; the layer's files are that map (platform/web/platform.cpp). It goes through the logic's
+// run of one map, and the page gets the boxes that the Windows program shows for it, but with the report whole,
+// however long, and each name kept on its line, as the Linux command shows them; then the embedded files, read
+// once for both the page's table and the map's JSON line, which is the Linux command's `--json --files --limit`
 // line for it.
 #include <emscripten.h>
 #include <lzo/lzo1x.h>
