@@ -69,11 +69,11 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     return TRUE;
 }
 
-DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD) {
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveMethod) {
     off_t move = distance;
     if (distanceHigh) move = static_cast<off_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
                                                 static_cast<uint32_t>(distance));
-    const off_t position = lseek(FileDescriptor(file), move, SEEK_CUR);
+    const off_t position = lseek(FileDescriptor(file), move, moveMethod == FILE_BEGIN ? SEEK_SET : SEEK_CUR);
     if (position < 0) return INVALID_SET_FILE_POINTER;
     if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);
     return static_cast<DWORD>(position);

@@ -37,6 +37,7 @@ typedef struct Overlapped* LPOVERLAPPED;
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)))
 #define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
+#define FILE_BEGIN 0u
 #define FILE_CURRENT 1u
 #define FILE_TYPE_DISK 0x0001u
 

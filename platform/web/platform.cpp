@@ -74,11 +74,11 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 }
 
 // As lseek: ending before the start fails, past the end does not.
-DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD) {
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveMethod) {
     int64_t move = distance;
     if (distanceHigh) move = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
                                                   static_cast<uint32_t>(distance));
-    const int64_t position = static_cast<int64_t>(File(file)->position) + move;
+    const int64_t position = (moveMethod == FILE_BEGIN ? 0 : static_cast<int64_t>(File(file)->position)) + move;
     if (position < 0) return INVALID_SET_FILE_POINTER;
     File(file)->position = static_cast<uint64_t>(position);
     if (distanceHigh) *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);

@@ -40,6 +40,30 @@ void PutString(Bytes& out, const std::string& text);  // 32-bit length and the b
 uint32_t WordAt(const Bytes& bytes, size_t offset);  // the little-endian word there
 Bytes WithWord(Bytes bytes, size_t offset, uint32_t value);  // a copy with that word replaced
 
+// A header chunk as the user data holds it, behind the table of ids and sizes.
+struct HeaderChunk {
+    uint32_t id;
+    Bytes bytes;
+    std::optional<uint32_t> size;  // written in the table instead of bytes.size()
+};
+// The user data: the chunk count, the table (each size with the top bit set, as the game flags some), the
+// chunks.
+Bytes BuildUserData(const std::vector<HeaderChunk>& chunks);
+
+// A map's card as a header holds it: the XML header, the thumbnail and the author chunks.
+const uint32_t kXmlChunkId = 0x03043005, kThumbnailChunkId = 0x03043007, kAuthorChunkId = 0x03043008;
+Bytes XmlChunk(const std::string& xml);  // its length, then the document
+Bytes ThumbnailChunk(const Bytes& jpeg, const std::string& comments = "");
+Bytes AuthorChunk(const std::string& login, const std::string& nickname, const std::string& zone);
+// The XML header of a current map, its fields as given; `more` goes inside the header, after the times.
+std::string MapXml(const std::string& uid, const std::string& name, const std::string& author, const std::string& more = "");
+// A JPEG as far as its first and last bytes tell: a header reads no further.
+Bytes JpegShaped(size_t size);
+// A 16 x 16 JPEG stored bottom-up as a thumbnail is: blue above red, so that upright it shows red above blue.
+Bytes UpsideDownJpeg();
+// A current map's user data: the XML header, a thumbnail of `jpeg` when given, and the author chunk.
+Bytes CardUserData(const std::string& xml, const Bytes& jpeg = {}, const std::string& nickname = "");
+
 // Writes lookback strings as a real file does: the lookback version before the first one, a string the
 // first time it appears (flag 0x40000000) and a back-reference after that.
 struct LookbackWriter {

@@ -1,0 +1,31 @@
+# pugixml as the target Pugixml::pugixml, for the map's card that the command and the page read from its
+# header (the Windows message-box program does not). The Linux build uses the system's library (Debian's
+# libpugixml-dev) through pkg-config. The page, the Windows command and the fuzz build compile its one source
+# file from Debian's source package, fetched as lzo2's is (cmake/fetch-source.sh), without exceptions and
+# without XPath: the card reads elements and attributes alone. TALLYGLASS_PUGIXML_VERSION names the source
+# version compiled.
+if(TARGET Pugixml::pugixml)
+  return()
+endif()
+if(NOT EMSCRIPTEN AND NOT WIN32 AND NOT TALLYGLASS_BUILD_FUZZERS)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET GLOBAL pugixml)
+  add_library(Pugixml::pugixml ALIAS PkgConfig::PUGIXML)
+  return()
+endif()
+
+set(deps "${PROJECT_BINARY_DIR}/_deps")
+execute_process(COMMAND "${PROJECT_SOURCE_DIR}/cmake/fetch-source.sh" pugixml "${deps}" src/pugixml.cpp
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "Could not fetch the pugixml source package (see the messages above)")
+endif()
+file(STRINGS "${deps}/pugixml.version" TALLYGLASS_PUGIXML_VERSION LIMIT_COUNT 1)
+message(STATUS "pugixml source package: ${TALLYGLASS_PUGIXML_VERSION}, in ${deps}")
+
+# Its own code is built as its author builds it, outside our warnings-as-errors.
+add_library(pugixml_static STATIC "${deps}/pugixml/src/pugixml.cpp")
+target_compile_options(pugixml_static PRIVATE -w $<$<BOOL:${TALLYGLASS_BUILD_FUZZERS}>:-fsanitize=fuzzer-no-link>)
+target_compile_definitions(pugixml_static PUBLIC PUGIXML_NO_EXCEPTIONS PUGIXML_NO_XPATH PUGIXML_NO_STL)
+target_include_directories(pugixml_static SYSTEM PUBLIC "${deps}/pugixml/src")
+add_library(Pugixml::pugixml ALIAS pugixml_static)
