@@ -64,8 +64,18 @@ void PutFillerChunk(Bytes& out, uint32_t id, size_t size, uint64_t* state, size_
     FillBodyLike(out.data() + out.size() - size, size, state, repeat);
 }
 
-// The map of a body of about `target` bytes: a chunk of filler, the items chunk, and a small chunk behind it.
-Bytes MapOf(const ItemsChunk& chunk, size_t target, uint64_t* state, size_t repeat) {
+// A header as a current map's: its XML, a thumbnail of `thumbnail` bytes and its author.
+Bytes HeaderOf(unsigned map, size_t thumbnail) {
+    char uid[32], name[64];
+    snprintf(uid, sizeof uid, "Bench%022uX", map);
+    snprintf(name, sizeof name, "$s$o$f80Bench $fff%03u $i$0cfPool", map);
+    const std::string deps = "<deps><dep file=\"Skins\\Any\\Bench.zip\" url=\"https://example.invalid/Bench.zip\"/></deps>";
+    return CardUserData(MapXml(uid, name, "benchauthor", deps), JpegShaped(thumbnail), "$h[benchauthor]$f00Bench$h");
+}
+
+// The map of a body of about `target` bytes: a chunk of filler, the items chunk, and a small chunk behind it;
+// its header a real map's (that of map 0 when none is given).
+Bytes MapOf(const ItemsChunk& chunk, size_t target, uint64_t* state, size_t repeat, const Bytes& header = HeaderOf(0, 30000)) {
     const Bytes items = BuildItemsChunk(chunk);
     const size_t fixed = 12 + items.size() + 12 + 256 + 32;
     Bytes chunks;
@@ -75,7 +85,7 @@ Bytes MapOf(const ItemsChunk& chunk, size_t target, uint64_t* state, size_t repe
     PutFillerChunk(chunks, 0x03043055u, 256, state, kBodyLikeRepeat);
 
     MapLayout layout;
-    layout.userData = Bytes(64, '*');
+    layout.userData = header;
     layout.body = BodyWithChunk(chunks);
     if (layout.body.size() > 0xFFFFFFFFu) return {};
     return BuildMap(layout);
@@ -115,7 +125,8 @@ int WritePool(const std::string& folder, unsigned count) {
         }
         chunk.archive = BuildArchive(entries);
         chunk.embeddedSize = static_cast<uint32_t>(chunk.archive.size());
-        const Bytes bytes = MapOf(chunk, LogUniform(&state, 30e3, 2e6), &state, kBodyLikeRepeat);
+        const size_t thumbnail = LogUniform(&state, 10e3, 80e3);
+        const Bytes bytes = MapOf(chunk, LogUniform(&state, 30e3, 2e6), &state, kBodyLikeRepeat, HeaderOf(map, thumbnail));
         snprintf(name, sizeof name, "/pool-%03u.Map.Gbx", map);
         if (bytes.empty() || !WriteFile(folder + name, bytes)) {
             fprintf(stderr, "make_bench_map: cannot write %s%s\n", folder.c_str(), name);

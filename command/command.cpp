@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "print.h"
 #include "system.h"
@@ -24,6 +25,8 @@ const char kHelp[] =
     "  -V, --version  show the version and licence and exit\n"
     "      --json     write one JSON object per MAP, one a line, and no sentence to standard error\n"
     "      --files    list the files embedded in each MAP, largest first, and what is wrong with them\n"
+    "      --info     show each MAP's card before its report: name, author, uid, title pack, medal times\n"
+    "                 and dependencies\n"
     "      --limit=GAME|BYTES\n"
     "                 say which maps are larger than a game takes: tm2020 (Trackmania, 7,336,960 bytes),\n"
     "                 maniaplanet (4,194,304), forever (TrackMania Forever, 1,048,576) or BYTES\n"
@@ -33,8 +36,10 @@ const char kHelp[] =
     "\"==> MAP <==\". Errors, warnings and findings go to standard error as\n"
     "\"tallyglass: MAP: SENTENCE\", each after what the map's report has written.\n"
     "\n"
-    "Exit status: 0 if every MAP got its report, within the limit and, with --files, without a finding;\n"
-    "1 if any did not; 2 on a usage error.\n"
+    "A MAP whose uid an earlier MAP holds too is a finding.\n"
+    "\n"
+    "Exit status: 0 if every MAP got its report, within the limit and without a finding; 1 if any did\n"
+    "not; 2 on a usage error.\n"
     "\n"
     "Example: tallyglass maps/*.Map.Gbx\n"
     "The sentences, the JSON fields, the codes and what each means: ";
@@ -45,7 +50,7 @@ const WCHAR kStandardInput[] = TEXT("standard input");
 
 enum ExitStatus { kAllReported = 0, kSomeNotReported = 1, kUsageError = 2 };
 
-enum OptionName { kHelpOption, kVersionOption, kJsonOption, kFilesOption, kLimitOption };
+enum OptionName { kHelpOption, kVersionOption, kJsonOption, kFilesOption, kInfoOption, kLimitOption };
 
 struct Option {
     const char* name;  // its long name
@@ -58,6 +63,7 @@ const Option kOptions[] = {{"help", 'h', false, kHelpOption},
                            {"version", 'V', false, kVersionOption},
                            {"json", 0, false, kJsonOption},
                            {"files", 0, false, kFilesOption},
+                           {"info", 0, false, kInfoOption},
                            {"limit", 0, true, kLimitOption}};
 
 // The long option a word names: whole, or by a beginning that only it has. Null when none does.
@@ -115,8 +121,11 @@ ExitStatus PrintFixedText(const std::string& text) {
     return kSomeNotReported;
 }
 
-// Runs one map and prints its record. False when it got no report, or is over the limit.
-bool ReportMap(const MapName& name, const PrintOptions& options) {
+// The maps of the run by their uids, each uid to the first map that holds it.
+typedef std::unordered_map<std::string, MapName> MapsByUid;
+
+// Runs one map and prints its record. False when it got no report, is over the limit or has a finding.
+bool ReportMap(const MapName& name, const PrintOptions& options, MapsByUid* maps) {
     MapRun run = {};
     if (!name.standardInput) {
         RunMap(name.path.c_str(), &run);
@@ -128,7 +137,17 @@ bool ReportMap(const MapName& name, const PrintOptions& options) {
         if (run.failure == MapFailure::kNone) RunMapFile(input, &run);
     }
     TakeNoItemsAsNone(&run);
-    const bool reported = PrintRun(name, &run, options);
+    // A device or pipe is never read again; a file the run opened has its card read from its header.
+    MapCard card = {};
+    if (run.map.file && run.failure != MapFailure::kFileNotOpened) {
+        ReadMapFileCard(run.map.file, MapFileOf(&run, options).size, &card);
+    }
+    const MapName* sameUid = nullptr;
+    if (card.uid) {
+        const auto first = maps->emplace(*card.uid, name);
+        if (!first.second) sameUid = &first.first->second;
+    }
+    const bool reported = PrintRun({&name, &run, &card, sameUid}, options);
     EndMapRun(&run);
     return reported;
 }
@@ -140,6 +159,7 @@ bool Apply(const Option& option, const std::string& value, PrintOptions* print, 
         case kVersionOption: *status = PrintFixedText(kVersion); return true;
         case kJsonOption: print->json = true; return false;
         case kFilesOption: print->files = true; return false;
+        case kInfoOption: print->info = true; return false;
         case kLimitOption: break;
     }
     if (!ParseLimit(value, limit)) {
@@ -154,7 +174,7 @@ bool Apply(const Option& option, const std::string& value, PrintOptions* print, 
 }  // namespace
 
 int RunCommand(const std::vector<Argument>& arguments) {
-    PrintOptions print = {false, false, nullptr, JsonInAscii()};
+    PrintOptions print = {false, false, false, nullptr, JsonInAscii()};
     SizeLimit limit = {};
     ExitStatus status = kAllReported;
     std::vector<const Argument*> maps;
@@ -196,13 +216,14 @@ int RunCommand(const std::vector<Argument>& arguments) {
         return UsageError("standard input (-) given more than once: it can be read only once");
     }
 
+    MapsByUid byUid;
     for (const Argument* argument : maps) {
         const bool standardInput = argument->text == "-";
         MapName name = {standardInput, argument->text, standardInput ? kStandardInput : argument->path, ""};
         name.shown = LineText(name.path.data(), name.path.size());
         // Headers as head(1) writes them: a blank line between one map's output and the next header.
         if (maps.size() > 1 && !print.json) WriteOut((argument != maps.front() ? "\n==> " : "==> ") + name.shown + " <==\n");
-        if (!ReportMap(name, print)) status = kSomeNotReported;
+        if (!ReportMap(name, print, &byUid)) status = kSomeNotReported;
     }
     // The maps whose reports were lost already count as not reported.
     if (!StdoutError().empty()) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "formatting_codes.h"
 #include "utf.h"
 
 namespace {
@@ -131,7 +132,7 @@ void AppendJsonSentence(Output* out, LPCWSTR sentence) {
     AppendJsonString(&out->text, sentence, std::char_traits<WCHAR>::length(sentence));
 }
 
-// The files, null when they cannot be listed, and the findings.
+// The files, null when they cannot be listed.
 void AppendJsonFiles(Output* out, const EmbeddedFiles& files, bool known) {
     out->text += known ? ", \"files\": [" : ", \"files\": null";
     for (const EmbeddedFile& file : files.files) {
@@ -140,10 +141,17 @@ void AppendJsonFiles(Output* out, const EmbeddedFiles& files, bool known) {
         out->text += ", \"size\": " + std::to_string(file.size) + ", \"packed_size\": " + std::to_string(file.packedSize) + "}";
         Flush(out, false);
     }
-    out->text += known ? "], \"findings\": [" : ", \"findings\": [";
-    for (const Finding& finding : files.findings) {
-        out->text += &finding == &files.findings[0] ? "{\"kind\": \"" : ", {\"kind\": \"";
-        out->text += std::string(FindingCode(finding.kind)) + "\", \"name\": ";
+    if (known) out->text += ']';
+}
+
+// What is wrong: with the files, theirs; then the uid an earlier map holds.
+void AppendJsonFindings(Output* out, const EmbeddedFiles* files, const MapName* sameUid) {
+    out->text += ", \"findings\": [";
+    const char* separator = "{\"kind\": \"";
+    const std::vector<Finding> none;
+    for (const Finding& finding : files ? files->findings : none) {
+        out->text += separator + std::string(FindingCode(finding.kind)) + "\", \"name\": ";
+        separator = ", {\"kind\": \"";
         if (ConcernsArchive(finding.kind)) {
             out->text += "null";
         } else {
@@ -153,12 +161,81 @@ void AppendJsonFiles(Output* out, const EmbeddedFiles& files, bool known) {
         out->text += detail ? ", \"detail\": \"" + std::string(detail) + "\"}" : ", \"detail\": null}";
         Flush(out, false);
     }
+    if (sameUid) {
+        out->text += separator + std::string("duplicate_uid\", \"map\": ");
+        AppendJsonString(&out->text, sameUid->path);
+        out->text += '}';
+    }
     out->text += ']';
 }
 
+void AppendJsonText(std::string* out, const std::optional<std::string>& text) {
+    if (text) {
+        AppendJsonUtf8(out, text->data(), text->size());
+    } else {
+        *out += "null";
+    }
+}
+
+void AppendJsonNumber(std::string* out, const std::optional<int64_t>& number) {
+    *out += number ? std::to_string(*number) : "null";
+}
+
+// The map's card, null when its header holds none that can be read.
+void AppendJsonCard(Output* out, const MapCard& card) {
+    std::string& text = out->text;
+    if (!card.known) {
+        text += ", \"info\": null";
+        return;
+    }
+    const std::pair<const char*, const std::optional<std::string>*> strings[] = {
+        {"{\"uid\": ", &card.uid}, {", \"name\": ", &card.name}, {", \"name_text\": ", nullptr},
+        {", \"author\": ", &card.author}, {", \"author_nickname\": ", &card.authorNickname},
+        {", \"author_zone\": ", &card.authorZone}, {", \"environment\": ", &card.environment},
+        {", \"mood\": ", &card.mood}, {", \"title\": ", &card.title}, {", \"map_type\": ", &card.mapType}};
+    text += ", \"info\": ";
+    for (const auto& field : strings) {
+        text += field.first;
+        if (field.second) {
+            AppendJsonText(&text, *field.second);
+        } else {
+            AppendJsonText(&text, card.name ? PlainText(card.name->data(), card.name->size()) : std::optional<std::string>());
+        }
+        Flush(out, false);
+    }
+    text += ", \"laps\": ";
+    AppendJsonNumber(&text, card.laps);
+    text += ", \"times\": ";
+    if (card.times) {
+        text += "{\"bronze\": ";
+        AppendJsonNumber(&text, card.times->bronze);
+        text += ", \"silver\": ";
+        AppendJsonNumber(&text, card.times->silver);
+        text += ", \"gold\": ";
+        AppendJsonNumber(&text, card.times->gold);
+        text += ", \"author\": ";
+        AppendJsonNumber(&text, card.times->author);
+        text += '}';
+    } else {
+        text += "null";
+    }
+    text += ", \"dependencies\": [";
+    for (const MapDependency& dependency : card.dependencies) {
+        text += &dependency == &card.dependencies[0] ? "{\"file\": " : ", {\"file\": ";
+        AppendJsonUtf8(&text, dependency.file.data(), dependency.file.size());
+        text += ", \"url\": ";
+        AppendJsonText(&text, dependency.url);
+        text += '}';
+        Flush(out, false);
+    }
+    text += "], \"thumbnail_size\": " + std::to_string(card.thumbnailSize) + '}';
+}
+
 // The map's JSON line: its fields in a fixed order, items and size only when the report stands.
-bool AppendJsonLine(Output* out, const MapName& name, const MapRun* run, const PrintOptions& options, const MapFile& file,
+bool AppendJsonLine(Output* out, const MapRecord& map, const PrintOptions& options, const MapFile& file,
                     const EmbeddedFiles* files, bool known) {
+    const MapName& name = *map.name;
+    const MapRun* run = map.run;
     out->text += "{\"map\": ";
     AppendJsonString(&out->text, name.path);
     // A name that is not UTF-8 cannot be given back by its text, where its bad bytes are U+FFFD.
@@ -168,6 +245,7 @@ bool AppendJsonLine(Output* out, const MapName& name, const MapRun* run, const P
         out->text += '"';
     }
     if (file.opened) out->text += ", \"file_size\": " + std::to_string(file.size);
+    AppendJsonCard(out, *map.card);
     MapFailure failure = run->failure;
     if (failure == MapFailure::kNone) {
         out->text += ", \"items\": [";
@@ -189,6 +267,7 @@ bool AppendJsonLine(Output* out, const MapName& name, const MapRun* run, const P
         out->text += "], \"embedded_size\": " + std::to_string(run->report.embeddedSize);
         if (files) AppendJsonFiles(out, *files, known);
     }
+    AppendJsonFindings(out, run->failure == MapFailure::kNone ? files : nullptr, map.sameUid);
     if (options.limit && file.opened) {
         out->text += ", \"limit\": {\"name\": ";
         out->text += options.limit->name ? '"' + std::string(options.limit->name) + '"' : "null";
@@ -239,11 +318,11 @@ bool WriteAscii(void* context, const std::string& text) {
 
 }  // namespace
 
-bool WriteJsonLine(const MapName& name, const MapRun* run, const PrintOptions& options, const EmbeddedFiles* files,
-                   bool known, TextSink write, void* context) {
+bool WriteJsonLine(const MapRecord& map, const PrintOptions& options, const EmbeddedFiles* files, bool known,
+                   TextSink write, void* context) {
     // Pieces go out whole elements at a time, so no character is split between two.
     AsciiSink ascii = {write, context};
     Output out = options.ascii ? Output{"", WriteAscii, &ascii, false} : Output{"", write, context, false};
-    const bool reported = AppendJsonLine(&out, name, run, options, MapFileOf(run, options), files, known);
+    const bool reported = AppendJsonLine(&out, map, options, MapFileOf(map.run, options), files, known);
     return Flush(&out, true) && reported;
 }

@@ -9,6 +9,7 @@
 
 #include "embedded_files.h"
 #include "entry.h"
+#include "map_card.h"
 #include "utf.h"
 
 // UTF-16 text as a JSON string; a lone surrogate (a byte of a file name that is not UTF-8) as U+FFFD.
@@ -46,6 +47,7 @@ struct SizeLimit {
 struct PrintOptions {
     bool json;
     bool files;               // the embedded files, and what is wrong with them
+    bool info;                // the map's card before its report, in text
     const SizeLimit* limit;   // null: none
     bool ascii;               // JSON in ASCII alone, every other character escaped
 };
@@ -72,8 +74,17 @@ struct MapFile {
 };
 MapFile MapFileOf(const MapRun* run, const PrintOptions& options);
 
+// One map as a line reports it: its name, its run, its card, and the earlier map of the same run whose uid
+// it holds too (null: none).
+struct MapRecord {
+    const MapName* name;
+    const MapRun* run;
+    const MapCard* card;
+    const MapName* sameUid;
+};
+
 // The map's JSON line as --json writes it, fields in a fixed order, written to `write` in pieces: `files` are
 // the embedded files read already (null when they are not asked for), `known` whether they could be listed.
 // True when the map got its report, is within the limit, and the line was written whole.
-bool WriteJsonLine(const MapName& name, const MapRun* run, const PrintOptions& options, const EmbeddedFiles* files,
-                   bool known, TextSink write, void* context);
+bool WriteJsonLine(const MapRecord& map, const PrintOptions& options, const EmbeddedFiles* files, bool known,
+                   TextSink write, void* context);

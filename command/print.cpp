@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "formatting_codes.h"
 #include "json.h"
 #include "system.h"
 #include "utf.h"
@@ -67,6 +68,48 @@ void PrintFindings(const MapName& name, const EmbeddedFiles& files) {
     }
 }
 
+// A formatted text (a name) as a line shows it: without its codes.
+std::string LinePlain(const std::string& formatted) {
+    return LineUtf8(PlainText(formatted.data(), formatted.size()));
+}
+
+// A medal time as m:ss.mmm, or "none".
+std::string MedalText(const std::optional<int64_t>& time) {
+    if (!time) return "none";
+    const std::string seconds = std::to_string(*time / 1000 % 60), millis = std::to_string(*time % 1000);
+    return std::to_string(*time / 60000) + ":" + std::string(2 - seconds.size(), '0') + seconds + "." +
+           std::string(3 - millis.size(), '0') + millis;
+}
+
+// The card as --info shows it, each line only where the map gives what it says.
+void AppendCardText(Output* out, const MapCard& card) {
+    if (!card.known) {
+        out->text += "No map card in its header.\n";
+        return;
+    }
+    if (card.name) out->text += "Name: " + LinePlain(*card.name) + "\n";
+    if (card.authorNickname && card.author) {
+        out->text += "Author: " + LinePlain(*card.authorNickname) + " (" + LineUtf8(*card.author) + ")\n";
+    } else if (card.authorNickname || card.author) {
+        out->text += "Author: " + (card.author ? LineUtf8(*card.author) : LinePlain(*card.authorNickname)) + "\n";
+    }
+    if (card.uid) out->text += "Uid: " + LineUtf8(*card.uid) + "\n";
+    if (card.title) out->text += "Title pack: " + LineUtf8(*card.title) + "\n";
+    if (card.environment) out->text += "Environment: " + LineUtf8(*card.environment) + "\n";
+    if (card.times) {
+        out->text += "Medal times: author " + MedalText(card.times->author) + ", gold " + MedalText(card.times->gold) +
+                     ", silver " + MedalText(card.times->silver) + ", bronze " + MedalText(card.times->bronze) + "\n";
+    }
+    for (const MapDependency& dependency : card.dependencies) {
+        out->text += "Dependency: " + LineUtf8(dependency.file) + (dependency.url ? " (" + LineUtf8(*dependency.url) + ")\n" : "\n");
+        Flush(out, false);
+    }
+}
+
+void PrintSameUid(const MapRecord& map) {
+    if (map.sameUid) PrintSentence(*map.name, "Same uid as an earlier map: " + map.sameUid->shown);
+}
+
 // The embedded files as a gate needs them: read within what the map file may inflate to. True when they
 // could be listed.
 bool ReadFilesOf(const MapRun* run, const MapFile& file, EmbeddedFiles* files) {
@@ -99,12 +142,23 @@ void AppendFilesText(Output* out, const EmbeddedFiles& files, bool known, uint64
 // The run as text: its sentences on stderr, the report whole on stdout, and the files when asked for, then
 // what is wrong with them on stderr, once what the report has written is out, as cat and grep order theirs.
 // True when the map got its report, is within the limit, and has no finding.
-bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& options, const MapFile& file) {
+bool PrintText(const MapRecord& map, const PrintOptions& options, const MapFile& file) {
+    const MapName& name = *map.name;
+    const MapRun* run = map.run;
+    if (options.info && file.opened) {
+        Output card = {"", WriteToStdout, nullptr, false};
+        AppendCardText(&card, *map.card);
+        if (!Flush(&card, true)) return false;
+    }
+    const bool alone = !map.sameUid;
     if (run->report.versionWarning) PrintSentence(name, Utf8(kVersionWarningSentence));
     const bool fine = run->failure == MapFailure::kNone;
     if (!fine) PrintSentence(name, Utf8(FailureSentence(run->failure)));
     if (file.over) PrintSentence(name, LimitSentence(*options.limit, file.size));
-    if (!fine) return false;
+    if (!fine) {
+        PrintSameUid(map);
+        return false;
+    }
 
     Output out = {"", WriteToStdout, nullptr, false};
     // A list checked whole reads again whole; were it not, the text so far is out, and the sentence says so.
@@ -114,23 +168,28 @@ bool PrintText(const MapName& name, const MapRun* run, const PrintOptions& optio
         return false;
     }
     out.text += '\n';
-    if (!options.files) return Flush(&out, true) && !file.over;
+    if (!options.files) {
+        const bool written = Flush(&out, true);
+        PrintSameUid(map);
+        return written && !file.over && alone;
+    }
     EmbeddedFiles files;
     const bool known = ReadFilesOf(run, file, &files);
     AppendFilesText(&out, files, known, file.size);
     if (options.limit && !file.over) out.text += LimitSentence(*options.limit, file.size) + "\n";
     const bool written = Flush(&out, true);
     PrintFindings(name, files);
-    return written && !file.over && files.findings.empty();
+    PrintSameUid(map);
+    return written && !file.over && files.findings.empty() && alone;
 }
 
 }  // namespace
 
-bool PrintRun(const MapName& name, const MapRun* run, const PrintOptions& options) {
-    const MapFile file = MapFileOf(run, options);
-    if (!options.json) return PrintText(name, run, options, file);
+bool PrintRun(const MapRecord& map, const PrintOptions& options) {
+    const MapFile file = MapFileOf(map.run, options);
+    if (!options.json) return PrintText(map, options, file);
     EmbeddedFiles files;
-    const bool known = options.files && run->failure == MapFailure::kNone && ReadFilesOf(run, file, &files);
-    return WriteJsonLine(name, run, options, options.files ? &files : nullptr, known, WriteToStdout, nullptr) &&
-           files.findings.empty();
+    const bool known = options.files && map.run->failure == MapFailure::kNone && ReadFilesOf(map.run, file, &files);
+    return WriteJsonLine(map, options, options.files ? &files : nullptr, known, WriteToStdout, nullptr) &&
+           files.findings.empty() && !map.sameUid;
 }

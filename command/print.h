@@ -4,6 +4,6 @@
 
 #include "json.h"
 
-// Prints the run as the options ask, through the system's standard streams. True when the map got its
-// report and, with a limit, is not over it; false also when stdout failed.
-bool PrintRun(const MapName& name, const MapRun* run, const PrintOptions& options);
+// Prints the map's run as the options ask, through the system's standard streams. True when the map got its
+// report, is within the limit and has no finding; false also when stdout failed.
+bool PrintRun(const MapRecord& map, const PrintOptions& options);

@@ -95,7 +95,7 @@ bool WriteToPage(void*, const std::string& text) {
 // `limitName` as --limit takes it, `limitBytes` the game's limit.
 extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char* limitName, double limitBytes) {
     const SizeLimit limit = {limitName, nullptr, static_cast<uint64_t>(limitBytes)};
-    const PrintOptions options = {true, true, &limit, false};
+    const PrintOptions options = {true, true, false, &limit, false};
     MapName mapName = {false, name, FileNameToUtf16(name), ""};
     MapRun run = {};
     RunMap(mapName.path.c_str(), &run);
@@ -120,7 +120,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char*
         known = ReadEmbeddedFiles(&run.report, InflateBudget(file.size), &files, &progress);
         if (written) ShowFiles(files, known);
     }
-    WriteJsonLine(mapName, &run, options, &files, known, WriteToPage, nullptr);
+    MapCard card = {};
+    if (file.opened) ReadMapFileCard(run.map.file, file.size, &card);
+    WriteJsonLine({&mapName, &run, &card, nullptr}, options, &files, known, WriteToPage, nullptr);
     EndMapRun(&run);
 }
 

@@ -252,10 +252,17 @@ TEST_F(CliTest, ManyMapsInOneRunKeepNothingBetweenThem) {
     std::vector<std::string> args = {sample};
     std::vector<std::pair<std::string, Output>> maps = {{sample, Reports(SampleReport())}};
     const std::vector<RunCase> cases = MapRunCases();
+    std::map<std::string, std::string> paths;  // each case's map, by the case's name
     for (size_t i = 0; i < cases.size(); ++i) {
         const std::string path = WriteMap("case-" + std::to_string(i) + ".Map.Gbx", cases[i].map);
+        paths[cases[i].name] = path;
+        Output expected = Expected(path, cases[i].messages);
+        if (!cases[i].sameUid.empty()) {
+            expected.err += "tallyglass: " + path + ": Same uid as an earlier map: " + paths.at(cases[i].sameUid) + "\n";
+            expected.status = 1;
+        }
         args.insert(args.end(), {path, sample});
-        maps.insert(maps.end(), {{path, Expected(path, cases[i].messages)}, {sample, Reports(SampleReport())}});
+        maps.insert(maps.end(), {{path, expected}, {sample, Reports(SampleReport())}});
     }
     ExpectOutput(Run(args), Together(maps), "the whole table");
 }
@@ -329,6 +336,29 @@ TEST_F(CliTest, CommandLine) {
     noItemsLayout.body = BodyWithChunk({});  // a body, without the chunk that lists items
     const Bytes noItems = BuildMap(noItemsLayout);
     const std::string noItemsMap = WriteMap("no-items.Map.Gbx", noItems);
+    // Maps with a card: one as a current map's header holds it, its copy under another name, one whose strings
+    // would break a line.
+    MapLayout cardLayout = noItemsLayout;
+    cardLayout.userData = CardUserData(MapXml("uid1", "$s$fffspm$f01Xmas", "author1",
+                                              "<deps><dep file=\"Skins\\A.zip\" url=\"http://x/A.zip\"/><dep file=\"B.zip\"/></deps>"),
+                                       JpegShaped(300), "\xEF\xBB\xBF$h[author1]$f00Nick$h");
+    const Bytes cardBytes = BuildMap(cardLayout);
+    const std::string cardMap = WriteMap("card.Map.Gbx", cardBytes), cardCopy = WriteMap("copy.Map.Gbx", cardBytes);
+    cardLayout.userData = CardUserData(MapXml("uid2", "$i&#x1B;[2Jx&#10;y\xE2\x80\xAE", "a"));
+    const std::string hostileCard = WriteMap("hostile.Map.Gbx", BuildMap(cardLayout));
+    const std::string cardText = "Name: spmXmas\nAuthor: Nick (author1)\nUid: uid1\nTitle pack: TMStadium\nEnvironment: Stadium\n"
+                                 "Medal times: author 0:45.120, gold 0:48.000, silver 0:55.000, bronze 1:08.000\n"
+                                 "Dependency: Skins\\A.zip (http://x/A.zip)\nDependency: B.zip\n";
+    const std::string cardJson = ", \"info\": {\"uid\": \"uid1\", \"name\": \"$s$fffspm$f01Xmas\", \"name_text\": "
+        "\"spmXmas\", \"author\": \"author1\", \"author_nickname\": \"\xEF\xBB\xBF$h[author1]$f00Nick$h\", "
+        "\"author_zone\": \"World|Europe\", \"environment\": \"Stadium\", \"mood\": \"Day\", \"title\": \"TMStadium\", "
+        "\"map_type\": \"TrackMania\\\\TM_Race\", \"laps\": 0, \"times\": {\"bronze\": 68000, \"silver\": 55000, "
+        "\"gold\": 48000, \"author\": 45120}, \"dependencies\": [{\"file\": \"Skins\\\\A.zip\", \"url\": "
+        "\"http://x/A.zip\"}, {\"file\": \"B.zip\", \"url\": null}], \"thumbnail_size\": 300}, \"items\": [], "
+        "\"embedded_size\": 0, \"findings\": [";
+    const std::string cardEnd = "], \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n";
+    const std::string size = std::to_string(cardBytes.size());
+    const std::string filesJson = cardJson.substr(0, cardJson.rfind("\"findings\"")) + "\"files\": [], \"findings\": [";
     RunSetup withoutProc;
     withoutProc.input = sample;
     withoutProc.noProc = true;
@@ -349,9 +379,9 @@ TEST_F(CliTest, CommandLine) {
         {"unknown long option", {"--frob"}, {"", "tallyglass: unrecognized option '--frob'\n" + std::string(kUsageError), 2}},
         {"options end at --", {"--", "-dash.Map.Gbx"}, report},
         {"an option after a map", {path, "--json", "none"},
-         {"{\"map\": \"" + path + "\", \"file_size\": " + std::to_string(sample.size()) + ", \"items\": [" +
-          kSampleItems + "], \"embedded_size\": 1426, \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n{\"map\": "
-          "\"none\", \"warnings\": [], \"warning_codes\": [], \"error\": \"File not found.\", \"error_code\": "
+         {"{\"map\": \"" + path + "\", \"file_size\": " + std::to_string(sample.size()) + ", \"info\": null, \"items\": [" +
+          kSampleItems + "], \"embedded_size\": 1426, \"findings\": [], \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n{\"map\": "
+          "\"none\", \"info\": null, \"findings\": [], \"warnings\": [], \"warning_codes\": [], \"error\": \"File not found.\", \"error_code\": "
           "\"not_found\"}\n", "", 1}},
         {"a lone - is standard input", {"-"}, report, {sample}},
         {"- after --", {"--", "-"}, report, {sample}},
@@ -391,19 +421,19 @@ TEST_F(CliTest, CommandLine) {
         {"360 units", {path360}, report, {}, true},
         {"names whole in JSON", {"--json", wholeMap},
          {"{\"map\": \"whole.Map.Gbx\", \"file_size\": " + std::to_string(BuildMap(wholeLayout).size()) +
-          ", \"items\": [{\"id\": \"" + std::string(509, 'a') + tree + std::string(87, 'b') + "\", \"collection\": "
+          ", \"info\": null, \"items\": [{\"id\": \"" + std::string(509, 'a') + tree + std::string(87, 'b') + "\", \"collection\": "
           "\"Valley\", \"author\": \"\"}, {\"id\": \"Items\\\\Visible\\u0000Hidden.Item.Gbx\", \"collection\": "
           "\"Valley\", \"author\": \"Bad" + f + f + "Name" + f + f + f + "End\"}], \"embedded_size\": 0, "
-          "\"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n", "", 0}},
+          "\"findings\": [], \"warnings\": [], \"warning_codes\": [], \"error\": null, \"error_code\": null}\n", "", 0}},
         {"names as a box holds them in text", {wholeMap},
          Reports(kReportHeading + std::string("2\r\n") + std::string(509, 'a') + f + "\r\nItems\\Visible (Bad" + f +
                  "Name" + f + f + "End)")},
         {"two maps", {path, "none"}, Together({{path, report}, {"none", Fails("none", kNotFound)}})},
         {"two good maps", {path, "--", "-dash.Map.Gbx"}, Together({{path, report}, {"-dash.Map.Gbx", report}})},
         {"JSON of a failure", {"--json", "gone\xFF", "--", "-"},
-         {"{\"map\": \"gone" + f + "\", \"map_bytes\": \"Z29uZf8=\", \"warnings\": [], \"warning_codes\": [], "
+         {"{\"map\": \"gone" + f + "\", \"map_bytes\": \"Z29uZf8=\", \"info\": null, \"findings\": [], \"warnings\": [], \"warning_codes\": [], "
           "\"error\": \"File not found.\", \"error_code\": \"not_found\"}\n{\"map\": \"standard input\", "
-          "\"file_size\": 0, \"warnings\": [], \"warning_codes\": [], \"error\": \"" + std::string(kFormatError) +
+          "\"file_size\": 0, \"info\": null, \"findings\": [], \"warnings\": [], \"warning_codes\": [], \"error\": \"" + std::string(kFormatError) +
           "\", \"error_code\": \"invalid_format\"}\n", "", 1}, {}, true},
         {"the sample's files", {"--files", path}, {Lines(SampleReport()) + sampleFiles, "", 0}},
         {"findings, each on stderr", {"--files", wrongMap}, {Lines(wrong.messages[0].text) + wrongFiles, wrongSaid, 1}},
@@ -413,9 +443,27 @@ TEST_F(CliTest, CommandLine) {
          merged},
         {"a map without items", {"--files", noItemsMap}, {Lines(kReportHeading + std::string("0")) + "No embedded files.\n", "", 0}},
         {"a map without items in JSON", {"--json", "--files", noItemsMap},
-         {"{\"map\": \"no-items.Map.Gbx\", \"file_size\": " + std::to_string(noItems.size()) + ", \"items\": [], "
+         {"{\"map\": \"no-items.Map.Gbx\", \"file_size\": " + std::to_string(noItems.size()) + ", \"info\": null, \"items\": [], "
           "\"embedded_size\": 0, \"files\": [], \"findings\": [], \"warnings\": [], \"warning_codes\": [], "
           "\"error\": null, \"error_code\": null}\n", "", 0}},
+        {"a map's card", {"--info", cardMap}, {cardText + Lines(kReportHeading + std::string("0")), "", 0}},
+        {"a map's card in JSON", {"--json", cardMap},
+         {"{\"map\": \"card.Map.Gbx\", \"file_size\": " + size + cardJson + cardEnd, "", 0}},
+        {"no card", {"--info", noItemsMap, "none"},
+         Together({{"no-items.Map.Gbx", {"No map card in its header.\n" + Lines(kReportHeading + std::string("0")), "", 0}},
+                   {"none", Fails("none", kNotFound)}})},
+        {"a card's strings each on their line", {"--info", hostileCard},
+         {"Name: " + f + "[2Jx" + f + "y" + f + "\nAuthor: a\nUid: uid2\nTitle pack: TMStadium\nEnvironment: Stadium\n"
+          "Medal times: author 0:45.120, gold 0:48.000, silver 0:55.000, bronze 1:08.000\n" +
+          Lines(kReportHeading + std::string("0")), "", 0}},
+        {"the same uid in two maps", {cardMap, cardCopy, cardMap},
+         {"==> card.Map.Gbx <==\n" + Lines(kReportHeading + std::string("0")) + "\n==> copy.Map.Gbx <==\n" +
+          Lines(kReportHeading + std::string("0")) + "\n==> card.Map.Gbx <==\n" + Lines(kReportHeading + std::string("0")),
+          "tallyglass: copy.Map.Gbx: Same uid as an earlier map: card.Map.Gbx\n"
+          "tallyglass: card.Map.Gbx: Same uid as an earlier map: card.Map.Gbx\n", 1}},
+        {"the same uid in JSON, with the files", {"--json", "--files", cardMap, cardCopy},
+         {"{\"map\": \"card.Map.Gbx\", \"file_size\": " + size + filesJson + cardEnd + "{\"map\": \"copy.Map.Gbx\", "
+          "\"file_size\": " + size + filesJson + "{\"kind\": \"duplicate_uid\", \"map\": \"card.Map.Gbx\"}" + cardEnd, "", 1}},
         {"standard input given twice", {"-", path, "-"},
          {"", "tallyglass: standard input (-) given more than once: it can be read only once\n" + std::string(kUsageError), 2}},
         {"over a limit of bytes", {"--limit=1000", path},
@@ -428,7 +476,7 @@ TEST_F(CliTest, CommandLine) {
           std::string(kUsageError), 2}},
         {"files, findings and the limit in JSON", {"--json", "--files", "--limit=maniaplanet", wrongMap},
          {"{\"map\": \"files.Map.Gbx\", \"file_size\": " + std::to_string(wrong.map.size()) +
-          ", \"items\": [{\"id\": \"A\\\\B.Item.Gbx\", \"collection\": \"Valley\", \"author\": \"\"}, {\"id\": "
+          ", \"info\": null, \"items\": [{\"id\": \"A\\\\B.Item.Gbx\", \"collection\": \"Valley\", \"author\": \"\"}, {\"id\": "
           "\"Gone\\\\G.Item.Gbx\", \"collection\": \"Valley\", \"author\": \"\"}], \"embedded_size\": 380, \"files\": [{\"name\": \"Items/A/B.Item.Gbx\", \"size\": 1, "
           "\"packed_size\": 1}, {\"name\": \"E:/Maker/Items/A/B.Item.Gbx\", \"size\": 2, \"packed_size\": 2}, "
           "{\"name\": \"Items/A/B.Item.Gbx\", \"size\": 1, \"packed_size\": 1}], \"findings\": [{\"kind\": "

@@ -123,8 +123,40 @@ std::vector<RunCase> ReportCases() {
     PutU32(tooLong, 0x40000000);
     PutU32(tooLong, 65535);
 
+    // Headers that tell which map it is: the message box reads none of it, every other door its card.
+    const auto withHeader = [](const Bytes& userData, const Bytes& body) {
+        MapLayout layout = LayoutWithBody(body);
+        layout.userData = userData;
+        return BuildMap(layout);
+    };
+    const Bytes twoItems = BodyWithChunk(BuildItemsChunk(TwoItems()));
+    const std::string deps = "<deps><dep file=\"Skins\\Any\\Snow.zip\" url=\"https://maps.example/Snow.zip\"/>"
+                             "<dep file=\"Media\\Sign.png\"/></deps>";
+    const Bytes carded = withHeader(CardUserData(MapXml("CaseUid7Xmas0000000000000", "$s$fffspm$f01Xmas$z $<$o$i$08fSnow$> $$5",
+                                                        "case_author", deps),
+                                                 UpsideDownJpeg(), "\xEF\xBB\xBF$h[case_author]$f00Nick$h"),
+                                    twoItems);
+    const std::string hostileXml = MapXml("CaseUidHostile", "&lt;img src=x onerror=alert(1)&gt;$l[javascript:alert(2)]link$l",
+                                          "&lt;b&gt;", "<deps><dep file=\"&lt;script&gt;\" url=\"javascript:alert(3)\"/></deps>");
+
     std::vector<RunCase> cases = {
         {"report", MapWithChunk(TwoItems()), {Information(kTwoItemsReport)}, 3},
+        {"a current map's header", carded, {Information(kTwoItemsReport)}, 3},
+        {"the same map under another name", carded, {Information(kTwoItemsReport)}, 3, "a current map's header"},
+        {"an old map's header, its body failing",
+         withHeader(BuildUserData({{0x24003005, XmlChunk("<header type=\"challenge\" version=\"5\"><ident uid=\"CaseUidOld\" "
+                                                         "name=\"A01-Race\" author=\"Nadeo\"/><desc envir=\"Alpine\" "
+                                                         "mood=\"Sunrise\" type=\"Race\" nblaps=\"3\" price=\"1500\"/>"
+                                                         "<times bronze=\"-1\" silver=\"-1\" gold=\"-1\" authortime=\"-1\"/>"
+                                                         "</header>"), {}}}),
+                    Bytes(64, 7)),
+         {Warning(kNoChunk)}, 3},
+        {"a stranger's header: markup and live addresses",
+         withHeader(CardUserData(hostileXml, JpegShaped(200)), twoItems), {Information(kTwoItemsReport)}, 3},
+        {"a header whose XML declares entities",
+         withHeader(CardUserData("<!DOCTYPE header [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>" +
+                                 MapXml("&b;", "n", "a")), twoItems),
+         {Information(kTwoItemsReport)}, 3},
         {"no items chunk", MapWithBody(Bytes(64, 7)), {Warning(kNoChunk)}, 3},
         {"decoy alone", MapWithBody(BodyWithChunk(decoy)), {Warning(kNoChunk)}, 3},
         {"decoy before the chunk", MapWithBody(BodyWithChunk(decoyFirst)), {Information(kTwoItemsReport)}, 3},

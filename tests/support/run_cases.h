@@ -41,6 +41,7 @@ struct RunCase {
     // What the run holds when its last message shows, counted from the file: 1 the file alone, 2 also the
     // compressed buffer, 3 also the MapBody.
     int held;
+    std::string sameUid = "";  // the case before it whose map holds the same uid, for the doors that read it
 };
 
 std::vector<RunCase> MapRunCases();
