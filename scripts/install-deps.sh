@@ -6,8 +6,8 @@ wanted=(cmake make g++ pkg-config liblzo2-dev libzip-dev "${@:2}")
 if [ "${1:-tool}" = all ]; then
   # Tests and the benchmark; valgrind runs the real binary; clang's runtime serves the sanitizers and libFuzzer.
   wanted+=(clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind)
-  # jq reads back every line that --json writes.
-  wanted+=(jq)
+  # jq reads back every line that --json writes, and python3-jsonschema holds each to the JSON Schema of a line.
+  wanted+=(jq python3-jsonschema)
   # lintian checks the Debian package.
   wanted+=(lintian)
   # Cross-building for Windows (dpkg-dev for `apt-get source` of LZO, googletest for its sources, mandoc for the

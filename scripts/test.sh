@@ -34,18 +34,26 @@ for preset in linux linux-clang asan windows32 windows64; do
 done
 
 # The command's whole table (tests/cli_test.cpp) against the console twin, Tallyglass.com, under Wine: the
-# 64-bit one, and the 32-bit one where wine32 runs natively.
+# 64-bit one, and the 32-bit one where wine32 runs natively. Then every line its --json wrote, against the
+# JSON Schema of a line, as the Linux suite checks the Linux command's.
 for bits in 64 32; do
   [ "$bits" = 32 ] && [ "$(tests/windows/wine32-mode.sh)" != native ] && continue
   echo "== the command's table against the $bits-bit Tallyglass.com under wine$bits"
+  lines=$PWD/build/windows$bits/json-lines.jsonl
   if [ -x build/linux/tests/cli_tests ] && [ -f "build/windows$bits/Tallyglass.com" ]; then
-    TALLYGLASS_COMMAND="$PWD/build/windows$bits/Tallyglass.com" \
+    rm -f "$lines"
+    TALLYGLASS_COMMAND="$PWD/build/windows$bits/Tallyglass.com" TALLYGLASS_JSON_LINES="$lines" \
       TALLYGLASS_UNDER="$PWD/tests/windows/wine-run.sh $PWD/build/windows$bits/wine wine$bits" build/linux/tests/cli_tests
+    if /usr/bin/python3 tests/support/check_json_lines.py docs/tallyglass.schema.json "$lines"; then
+      echo "ok: the $bits-bit Tallyglass.com's JSON lines fit the schema"
+    else
+      echo "FAILED: the $bits-bit Tallyglass.com's JSON lines against the schema"
+    fi
   else
     echo "FAILED: the linux or windows$bits build"
   fi 2>&1 | tee "$log"
   result() { grep -cE "^\[ +$1 +\] CliTest\.[A-Za-z]+ \([0-9]+ ms\)$" "$log"; }
-  Count "$(result OK)" "$(($(result FAILED) + $(grep -c '^FAILED: ' "$log")))" "$(result SKIPPED)"
+  Count "$(($(result OK) + $(grep -c '^ok: ' "$log")))" "$(($(result FAILED) + $(grep -c '^FAILED: ' "$log")))" "$(result SKIPPED)"
 done
 
 # The real 32-bit program: its whole table ran with the windows32 preset where wine32 runs natively.

@@ -3,6 +3,8 @@
 // fails the test. With TALLYGLASS_COMMAND set to the Windows console twin (Tallyglass.com) and TALLYGLASS_UNDER
 // to Wine, the same rows check it, but for those that only POSIX can set up (closed descriptors, other users,
 // /proc, devices and FIFOs, names that are not text or that Windows forbids, paths past Windows' 259 units).
+// With TALLYGLASS_JSON_LINES set to a file, every line that --json writes is appended to it, for the check
+// against the JSON Schema (tests/support/check_json_lines.py) that runs after the suite.
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -83,6 +85,17 @@ bool HideProc() {
     return access("/proc/self", F_OK) != 0;
 }
 
+// Appends what a --json run wrote to the file TALLYGLASS_JSON_LINES names, in one write: the suite's tests
+// run at once in processes of their own.
+void KeepJsonLines(const std::vector<std::string>& args, const std::string& out) {
+    const char* file = getenv("TALLYGLASS_JSON_LINES");
+    const auto options = std::find(args.begin(), args.end(), "--");
+    if (!file || out.empty() || std::find(args.begin(), options, "--json") == options) return;
+    const int fd = open(file, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    EXPECT_TRUE(fd >= 0 && write(fd, out.data(), out.size()) == static_cast<ssize_t>(out.size())) << file;
+    if (fd >= 0) close(fd);
+}
+
 class CliTest : public ::testing::Test {
   protected:
     // Every run starts in `dir`, with a copy of the binary there, which a user without privileges may run too.
@@ -137,7 +150,9 @@ class CliTest : public ::testing::Test {
         int status = 0;
         waitpid(pid, &status, 0);
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
-        return {setup.full ? "" : ReadWholeFile(out), setup.merged ? "" : ReadWholeFile(err), code};
+        const Output output = {setup.full ? "" : ReadWholeFile(out), setup.merged ? "" : ReadWholeFile(err), code};
+        KeepJsonLines(args, output.out);
+        return output;
     }
 
     // Writes a map under `dir`; returns its path relative to `dir`.
