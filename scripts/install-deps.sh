@@ -2,7 +2,7 @@
 # Installs the Debian packages a task needs, asking apt only when one is missing.
 # Usage: scripts/install-deps.sh tool|all [PACKAGE...]   (tool: building and running the tool; all: every test)
 set -euo pipefail
-wanted=(cmake make g++ pkg-config liblzo2-dev libzip-dev "${@:2}")
+wanted=(cmake make g++ pkg-config liblzo2-dev libzip-dev libpugixml-dev "${@:2}")
 if [ "${1:-tool}" = all ]; then
   # Tests and the benchmark; valgrind runs the real binary; clang's runtime serves the sanitizers and libFuzzer.
   wanted+=(clang libclang-rt-14-dev libgtest-dev libbenchmark-dev valgrind)
