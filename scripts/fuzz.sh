@@ -13,9 +13,11 @@ cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j"$(nproc)" >/dev
 findings=$out/findings/$(date -u +%Y%m%dT%H%M%SZ)-$$
 rm -rf "$out/seeds" "$out/logs"
 mkdir -p "$out/seeds/map" "$out/seeds/body" "$out/seeds/archive" "$findings" "$out/logs" "$out/corpus/map" \
-         "$out/corpus/body" "$out/corpus/archive"
+         "$out/corpus/body" "$out/corpus/archive" "$out/corpus/card"
 "$out/tests/support/write_case_maps" "$out/seeds/map" && "$out/tests/support/write_case_maps" "$out/seeds/body" bodies &&
   "$out/tests/support/write_case_maps" "$out/seeds/archive" archives || exit 1
+# The card's fuzzer starts from the same maps, in a corpus of its own.
+ln -sfn map "$out/seeds/card"
 
 # Inputs of at most 4 kB: a full report needs no more (back-references repeat long strings), and longer item
 # lists only slow every run down. The corpus grows across local runs.
@@ -31,7 +33,8 @@ run() {  # run TARGET KIND
 }
 run fuzz_map_file map >"$out/logs/map.result" &
 run fuzz_embedded_files archive >"$out/logs/archive.result" &
+run fuzz_map_card card >"$out/logs/card.result" &
 run fuzz_items_report body
 wait
-cat "$out/logs/map.result" "$out/logs/archive.result"
+cat "$out/logs/map.result" "$out/logs/archive.result" "$out/logs/card.result"
 rmdir "$findings" 2>/dev/null || true  # a run that found nothing leaves no folder
