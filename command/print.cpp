@@ -145,7 +145,7 @@ void AppendFilesText(Output* out, const EmbeddedFiles& files, bool known, uint64
 bool PrintText(const MapRecord& map, const PrintOptions& options, const MapFile& file) {
     const MapName& name = *map.name;
     const MapRun* run = map.run;
-    if (options.info && file.opened) {
+    if (options.info) {
         Output card = {"", WriteToStdout, nullptr, false};
         AppendCardText(&card, *map.card);
         if (!Flush(&card, true)) return false;

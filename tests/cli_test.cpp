@@ -466,7 +466,7 @@ TEST_F(CliTest, CommandLine) {
          {"{\"map\": \"card.Map.Gbx\", \"file_size\": " + size + cardJson + cardEnd, "", 0}},
         {"no card", {"--info", noItemsMap, "none"},
          Together({{"no-items.Map.Gbx", {"No map card in its header.\n" + Lines(kReportHeading + std::string("0")), "", 0}},
-                   {"none", Fails("none", kNotFound)}})},
+                   {"none", {"No map card in its header.\n", Fails("none", kNotFound).err, 1}}})},
         {"a card's strings each on their line", {"--info", hostileCard},
          {"Name: " + f + "[2Jx" + f + "y" + f + "\nAuthor: a\nUid: uid2\nTitle pack: TMStadium\nEnvironment: Stadium\n"
           "Medal times: author 0:45.120, gold 0:48.000, silver 0:55.000, bronze 1:08.000\n" +
