@@ -108,7 +108,7 @@ TEST(MapCardTest, HeadersAsTheyAreAndAsAStrangerMayWriteThem) {
         // The thumbnail's place in the file: the JPEG that the chunk holds.
         const size_t at = static_cast<size_t>(card.thumbnailOffset - kUserDataOffset);
         ASSERT_LE(at + card.thumbnailSize, c.userData.size()) << c.name;
-        EXPECT_EQ(Bytes(c.userData.begin() + at, c.userData.begin() + at + card.thumbnailSize), JpegShaped(300)) << c.name;
+        EXPECT_EQ(Bytes(c.userData.data() + at, c.userData.data() + at + card.thumbnailSize), JpegShaped(300)) << c.name;
     }
 }
 
