@@ -1,9 +1,11 @@
 // Times the tool against the floor program on each map, alternately, so that a busy machine weighs on both alike
 // (bench/README.md); with --many, one process of the tool over all the maps against one process per map; with
-// --files, the tool on one map with and without --files. Exits 1 when a run fails.
+// --files, the tool on one map with and without --files; with --versus, one process of an earlier build of the
+// tool and one of this build over all the maps with --json --files. Exits 1 when a run fails.
 //   bench_compare TOOL FLOOR MIN_RUNS MAX_RUNS MAP...
 //   bench_compare --many TOOL RUNS MAP...
 //   bench_compare --files TOOL RUNS MAP
+//   bench_compare --versus EARLIER_TOOL TOOL RUNS MAP...
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -125,9 +127,39 @@ int CompareFiles(char** argv, int argc) {
     return 0;
 }
 
+// An earlier build and this one, each in one process over every map with --json --files, alternately: medians
+// of `runs` runs of each, and their peaks.
+int CompareVersus(char** argv, int argc) {
+    const int runs = argc >= 6 ? atoi(argv[4]) : 0;
+    if (runs < 1) return 2;
+    std::vector<char*> earlier = {argv[2], jsonOption, filesOption};
+    earlier.insert(earlier.end(), argv + 5, argv + argc);
+    earlier.push_back(nullptr);
+    std::vector<char*> now = earlier;
+    now[0] = argv[3];
+    std::vector<double> earlierWall, nowWall;
+    double earlierPeak = 0, nowPeak = 0;
+    for (int run = 0; run < runs; ++run) {
+        const Sample a = Run(earlier.data()), b = Run(now.data());
+        if (!a.ok || !b.ok) return 1;
+        earlierWall.push_back(a.wallMs), earlierPeak = std::max(earlierPeak, a.peakMiB);
+        nowWall.push_back(b.wallMs), nowPeak = std::max(nowPeak, b.peakMiB);
+    }
+    printf("%d maps with --json --files, medians of %d runs: earlier %.1f ms, peak %.1f MiB; this build %.1f ms,"
+           " peak %.1f MiB: %.3f times the earlier\n", argc - 5, runs, Median(earlierWall), earlierPeak,
+           Median(nowWall), nowPeak, Median(nowWall) / Median(earlierWall));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "--versus") {
+        const int result = CompareVersus(argv, argc);
+        if (result == 2) fprintf(stderr, "usage: bench_compare --versus EARLIER_TOOL TOOL RUNS MAP...\n");
+        if (result == 1) fprintf(stderr, "bench_compare: a run failed\n");
+        return result;
+    }
     const bool many = argc >= 2 && std::string(argv[1]) == "--many";
     if (many || (argc >= 2 && std::string(argv[1]) == "--files")) {
         const int result = many ? CompareMany(argv, argc) : CompareFiles(argv, argc);

@@ -3,7 +3,8 @@
 # on maps with bodies from 10 KB to 512 MB and one with millions of items; one process over many maps against a
 # process per map; the chunk search over 512 MiB; then the page in Chromium, Firefox and WebKit: cold, on a tiny
 # map that declares a huge body, and against the tool on maps with a 256 MB body and on a pool of 300 maps.
-# Usage: scripts/bench.sh [RUNS]   (medians of at least RUNS runs per map, default 11; maps go to build/bench/maps)
+# Usage: scripts/bench.sh [RUNS] [EARLIER]   (medians of at least RUNS runs per map, default 11; maps go to
+#        build/bench/maps; EARLIER, a git revision, is also built and timed against this build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh all
@@ -38,6 +39,20 @@ for map in "zeros-200MB zeros=200000000" "bomb-1000 bomb=1000" "gibs-28 gibs=28"
   [ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" "$file" 0 1 "$files"
   "$bin/bench_compare" --files build/bench/tallyglass "${1:-11}" "$file"
 done
+if [ -n "${2:-}" ]; then
+  echo "== this build against $2's: the pool of 300 maps in one process with --json --files, and a 256 MB body"
+  rm -rf build/bench-earlier && mkdir -p build/bench-earlier/src
+  git archive "$2" | tar -x -C build/bench-earlier/src
+  cmake -S build/bench-earlier/src -B build/bench-earlier -DCMAKE_BUILD_TYPE=Release -DTALLYGLASS_BUILD_TESTS=OFF >/dev/null
+  cmake --build build/bench-earlier -j"$(nproc)" --target tallyglass >/dev/null
+  [ -f "$maps/pool/pool-299.Map.Gbx" ] && [ "$maps/pool/pool-299.Map.Gbx" -nt "$bin/make_bench_map" ] ||
+    { rm -rf "$maps/pool" && mkdir -p "$maps/pool" && "$bin/make_bench_map" --pool "$maps/pool" 300; }
+  "$bin/bench_compare" --versus build/bench-earlier/tallyglass build/bench/tallyglass "${1:-11}" "$maps"/pool/*.Map.Gbx
+  file=$maps/body-256MB.Map.Gbx
+  [ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" --repeat=40 "$file" 268435456 8
+  echo "(the earlier build as the floor)"
+  "$bin/bench_compare" build/bench/tallyglass build/bench-earlier/tallyglass "${1:-11}" "${1:-11}" "$file"
+fi
 echo "== chunk search over 512 MiB"
 "$bin/find_chunk_bench" --benchmark_filter='/536870912$'
 echo "== the page in each engine: cold, a tiny map declaring a huge body, and against the tool on 256 MB bodies"
@@ -50,7 +65,7 @@ for map in "body-256MB 40" "body-256MB-6to1 300"; do
   [ -f "$file" ] && [ "$file" -nt "$bin/make_bench_map" ] || "$bin/make_bench_map" --repeat="$repeat" "$file" 268435456 8
 done
 [ -f "$maps/pool/pool-299.Map.Gbx" ] && [ "$maps/pool/pool-299.Map.Gbx" -nt "$bin/make_bench_map" ] ||
-  { mkdir -p "$maps/pool" && "$bin/make_bench_map" --pool "$maps/pool" 300; }
+  { rm -rf "$maps/pool" && mkdir -p "$maps/pool" && "$bin/make_bench_map" --pool "$maps/pool" 300; }
 rm -rf "$maps/cases" && mkdir "$maps/cases" && build/bench/tests/support/write_case_maps "$maps/cases" messages
 node bench/page_bench.mjs build/web/tallyglass.html build/bench/tallyglass samples/Sample.Map.Gbx \
   "$maps/cases/tiny_map_declaring_a_huge_body.Map.Gbx" "$maps/body-256MB.Map.Gbx" "$maps/body-256MB-6to1.Map.Gbx" \
