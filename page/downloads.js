@@ -32,14 +32,27 @@ function JsonText(value) {
   return String(value);
 }
 
+// The line of a map with the uid of an earlier one, with that finding last among its findings, as the command
+// writes it in one run; the earlier map's name as its own line writes it. Inside a JSON string every " is
+// escaped: `"findings": [` can only be the key, and `], "` only the end of its array, which "limit" or
+// "warnings" follows.
+function LineOf(job) {
+  if (!job.sameUid) return job.line;
+  var line = job.line, at = line.indexOf('"findings": [') + 13, end = line.indexOf('], "', at);
+  var earlier = /^\{"map": ("(?:[^"\\]|\\.)*")/.exec(job.sameUid.line)[1];
+  return line.slice(0, end) + (end > at ? ", " : "") + '{"kind": "duplicate_uid", "map": ' + earlier + "}" +
+    line.slice(end);
+}
+
 // Each map's line with its limit as the chosen game gives it: the worker wrote it for the game chosen then.
 // Maps stopped, or refused the memory, have no line: the command would have written theirs.
 function JsonLines() {
   var game = chooser.value;
   return jobs.filter(function (job) { return job.line; }).map(function (job) {
-    if (job.game === game) return job.line;
-    var json = ReadLine(job.line);
-    if (!json.limit) return job.line;
+    var line = LineOf(job);
+    if (job.game === game) return line;
+    var json = ReadLine(line);
+    if (!json.limit) return line;
     json.limit = { name: game, bytes: games[game][1], over: Over(job) };
     return JsonText(json) + "\n";
   });
@@ -56,13 +69,15 @@ function OrBlank(value) { return value === null ? "" : value; }
 
 function CsvRows() {
   var rows = [["map", "items", "embedded_size", "file_size", "limit", "limit_bytes", "over", "margin_bytes",
-               "findings", "error_code", "error"]];
+               "findings", "error_code", "error", "uid", "name_text", "author", "title", "author_time"]];
   jobs.forEach(function (job) {
     if (!job.done) return;
     var known = job.fileSize !== null;
     rows.push([job.name, job.reported ? OrBlank(job.items) : "", job.reported ? OrBlank(job.embeddedSize) : "",
                OrBlank(job.fileSize), chooser.value, Game()[1], known ? Over(job) : "", OrBlank(Margin(job)),
-               job.findings.join(" "), job.error, job.errorText]);
+               job.findings.join(" "), job.error, job.errorText, OrBlank(Info(job, "uid")),
+               OrBlank(Info(job, "name_text")), OrBlank(Info(job, "author")), OrBlank(Info(job, "title")),
+               OrBlank(AuthorTime(job))]);
   });
   return rows.map(function (row) { return row.map(CsvField).join(","); });
 }

@@ -1,18 +1,20 @@
 // Start-up of the page's build: the worker script calls TallyglassRun once for each map, with its name and the
 // chosen game's limit; the layer's files are that map (platform/web/platform.cpp). It goes through the logic's
-// run of one map, and the page gets the boxes that the Windows program shows for it, but with the report whole,
-// however long, and each name kept on its line, as the Linux command shows them; then the embedded files, read
-// once for both the page's table and the map's JSON line, which is the Linux command's `--json --files --limit`
-// line for it.
+// run of one map, and the page gets what the map's card needs beyond its JSON line, the boxes that the Windows
+// program shows for it, but with the report whole, however long, and each name kept on its line, as the Linux
+// command shows them; then the embedded files, read once for both the page's table and the map's JSON line,
+// which is the Linux command's `--json --files --limit` line for it.
 #include <emscripten.h>
 #include <lzo/lzo1x.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "box.h"
 #include "embedded_files.h"
 #include "entry.h"
+#include "formatting_codes.h"
 #include "json.h"
 #include "utf.h"
 
@@ -83,6 +85,25 @@ void ShowFiles(const EmbeddedFiles& files, bool known) {
     ShowPageFiles(list, known, SizeText(files.packedTotal).c_str());
 }
 
+// A formatted text as the runs the page draws it in; none where the card gives no such text.
+PageStyledText StyledForPage(const std::optional<std::string>& formatted) {
+    PageStyledText styled;
+    if (!formatted) return styled;
+    for (const StyledRun& run : ReadFormattingCodes(formatted->data(), formatted->size())) {
+        const std::u16string text = LineUtf16(run.text);
+        styled.text += text;
+        styled.lengths.push_back(static_cast<uint32_t>(text.size()));
+        styled.colours.push_back(run.colour);
+        styled.looks.push_back(static_cast<uint8_t>(run.styles | (run.link ? kLinkLook : 0)));
+    }
+    return styled;
+}
+
+PageCard CardForPage(const MapCard& card) {
+    return {card.known, card.uid.has_value(), card.uid.value_or(""), StyledForPage(card.name),
+            StyledForPage(card.authorNickname), static_cast<double>(card.thumbnailOffset), card.thumbnailSize};
+}
+
 void ShowProgress(void*, uint64_t done, uint64_t total) { ShowPageProgress(done, total); }
 
 bool WriteToPage(void*, const std::string& text) {
@@ -101,10 +122,13 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char*
     RunMap(mapName.path.c_str(), &run);
     TakeNoItemsAsNone(&run);
     const MapFile file = MapFileOf(&run, options);
+    // As the command reads it: from the header, before the embedded files.
+    MapCard card = {};
+    if (file.opened) ReadMapFileCard(run.map.file, file.size, &card);
     // What the run came to goes ahead of its boxes, so that a map stopped after its report keeps its numbers.
     const bool reported = run.failure == MapFailure::kNone;
     ShowPageRun(file.opened, static_cast<double>(file.size), reported ? run.report.count : 0,
-                reported ? run.report.embeddedSize : 0);
+                reported ? run.report.embeddedSize : 0, CardForPage(card));
     if (run.report.versionWarning) ShowPageBox(false, kVersionWarningSentence);
     PageReport report = {u"", false};
     EmbeddedFiles files = {};
@@ -120,8 +144,6 @@ extern "C" EMSCRIPTEN_KEEPALIVE void TallyglassRun(const char* name, const char*
         known = ReadEmbeddedFiles(&run.report, InflateBudget(file.size), &files, &progress);
         if (written) ShowFiles(files, known);
     }
-    MapCard card = {};
-    if (file.opened) ReadMapFileCard(run.map.file, file.size, &card);
     WriteJsonLine({&mapName, &run, &card, nullptr}, options, &files, known, WriteToPage, nullptr);
     EndMapRun(&run);
 }

@@ -1,10 +1,11 @@
 // Builds the page, one self-contained file: its style (style.css) and its script (the files of kScripts, one
 // concern each, joined in one function) inline, the worker's script (the module deflated, as base64, ahead of
 // the script emscripten wrote) in a script element that does not run, and a Content-Security-Policy under which the page
-// runs only its own inline script and style, its workers and WebAssembly, and fetches nothing.
+// runs only its own inline script and style, its workers and WebAssembly, and fetches nothing but the maps'
+// thumbnails, which the page cuts from the chosen files as blobs.
 // The footer carries the notices of the libraries the page contains, with their source packages' versions.
 // Usage: node make_page.mjs PAGE_TEMPLATE WORKER_JS WASM VERSION OUT_HTML LZO_VERSION LIBZIP_VERSION
-//        LIBZIP_LICENSE ZLIB_VERSION ZLIB_LICENSE
+//        LIBZIP_LICENSE ZLIB_VERSION ZLIB_LICENSE PUGIXML_VERSION PUGIXML_LICENSE
 import { createHash } from "node:crypto";
 import { readFileSync, writeFileSync } from "node:fs";
 import { dirname, join } from "node:path";
@@ -14,7 +15,7 @@ import { deflateRawSync } from "node:zlib";
 const kScripts = ["result.js", "overview.js", "downloads.js", "queue.js", "page.js"];
 
 const [template, workerScript, wasm, version, out, lzoVersion, libzipVersion, libzipLicense, zlibVersion,
-       zlibLicense] = process.argv.slice(2);
+       zlibLicense, pugixmlVersion, pugixmlLicense] = process.argv.slice(2);
 const here = dirname(template);
 const escape = (text) => text.replaceAll("&", "&amp;").replaceAll("<", "&lt;").replaceAll(">", "&gt;").trim();
 // The module deflated, which the worker inflates with the browser's own DecompressionStream: less than half
@@ -40,7 +41,9 @@ let page = readFileSync(template, "utf8").replace("@VERSION@", version).replace(
   .replace("@STYLE@", () => style).replace("@SCRIPT@", () => script)
   .replace("@LZO_VERSION@", lzoVersion).replace("@LIBZIP_VERSION@", libzipVersion)
   .replace("@LIBZIP_NOTICE@", () => escape(readFileSync(libzipLicense, "utf8")))
-  .replace("@ZLIB_VERSION@", zlibVersion).replace("@ZLIB_NOTICE@", () => escape(readFileSync(zlibLicense, "utf8")));
+  .replace("@ZLIB_VERSION@", zlibVersion).replace("@ZLIB_NOTICE@", () => escape(readFileSync(zlibLicense, "utf8")))
+  .replace("@PUGIXML_VERSION@", pugixmlVersion)
+  .replace("@PUGIXML_NOTICE@", () => escape(readFileSync(pugixmlLicense, "utf8")));
 
 const hash = (text) => `'sha256-${createHash("sha256").update(text, "utf8").digest("base64")}'`;
 const inline = (tag) => [...page.matchAll(new RegExp(`<${tag}>([\\s\\S]*?)</${tag}>`, "g"))].map((m) => hash(m[1]));
@@ -49,6 +52,7 @@ const policy = [
   `script-src ${inline("script").join(" ")} 'wasm-unsafe-eval'`,
   `style-src ${inline("style").join(" ")}`,
   "worker-src blob:",
+  "img-src blob:",
   "base-uri 'none'",
   "form-action 'none'",
 ].join("; ");

@@ -15,15 +15,33 @@ function NeedsAttention(job) { return job.done && (Over(job) || job.findings.len
 function Margin(job) { return job.fileSize === null ? null : job.fileSize - Game()[1]; }
 function Problems(job) { return job.error !== "" ? job.errorText : job.findings.join(" "); }
 
+function Info(job, key) { return job.info && job.info[key] !== null ? job.info[key] : null; }
+function AuthorTime(job) { return job.info && job.info.times ? job.info.times.author : null; }
+
+// Each column: its key, its heading, the value it sorts by (null: not known, last) and, but for the map and its
+// name, the text it shows.
 var kColumns = [
   { key: "map", title: "Map", Value: function (job) { return job.name; } },
-  { key: "items", title: "Items", numeric: true, Value: function (job) { return job.reported ? job.items : null; } },
+  { key: "name", title: "Name", Value: function (job) { return Info(job, "name_text"); } },
+  { key: "author", title: "Author", Value: function (job) { return job.info && AuthorText(job); },
+    Text: function (job) { return job.info && AuthorText(job) || ""; } },
+  { key: "title", title: "Title pack", Value: function (job) { return Info(job, "title"); },
+    Text: function (job) { return LineSafe(Info(job, "title") || ""); } },
+  { key: "author_time", title: "Author time", numeric: true, Value: AuthorTime,
+    Text: function (job) { return job.info && job.info.times ? MedalText(AuthorTime(job)) : ""; } },
+  { key: "items", title: "Items", numeric: true, Value: function (job) { return job.reported ? job.items : null; },
+    Text: function (job) { return job.reported ? Known(job.items, Grouped) : ""; } },
   { key: "embedded", title: "Embedded", numeric: true,
-    Value: function (job) { return job.reported ? job.embeddedSize : null; } },
-  { key: "size", title: "File size", numeric: true, Value: function (job) { return job.fileSize; } },
-  { key: "limit", title: "Against the limit", numeric: true, Value: Margin },
-  { key: "problems", title: "Findings or error", Value: Problems },
+    Value: function (job) { return job.reported ? job.embeddedSize : null; },
+    Text: function (job) { return job.reported ? Known(job.embeddedSize, SizeText) : ""; } },
+  { key: "size", title: "File size", numeric: true, Value: function (job) { return job.fileSize; },
+    Text: function (job) { return Known(job.fileSize, SizeText); } },
+  { key: "limit", title: "Against the limit", numeric: true, Value: Margin, Text: MarginText },
+  { key: "problems", title: "Findings or error", Value: Problems,
+    Text: function (job) { return job.error !== "" ? job.errorText : job.findings.join(", ").replaceAll("_", " "); } },
 ];
+var kColumnAt = {};
+kColumns.forEach(function (column, i) { kColumnAt[column.key] = i; });
 
 function MarginText(job) {
   var margin = Margin(job);
@@ -33,13 +51,6 @@ function MarginText(job) {
 // A number not known: no text.
 function Known(value, Text) { return value === null ? "" : Text(value); }
 
-function CellTexts(job) {
-  if (!job.done) return ["", "", "", "", job.state === "running" ? "running" : "waiting"];
-  return [job.reported ? Known(job.items, Grouped) : "", job.reported ? Known(job.embeddedSize, SizeText) : "",
-          job.fileSize === null ? "" : SizeText(job.fileSize), MarginText(job),
-          job.error !== "" ? job.errorText : job.findings.join(", ").replaceAll("_", " ")];
-}
-
 function AddRow(job) {
   var row = job.row = Make("tr");
   row.dataset.row = "";
@@ -48,23 +59,32 @@ function AddRow(job) {
   link.href = "#result-" + job.id;
   link.addEventListener("click", function () { job.details.open = true; });
   for (var i = 1; i < kColumns.length; ++i) row.appendChild(Make("td", kColumns[i].numeric ? "size" : ""));
+  row.cells[kColumnAt.name].dataset.nameCell = "";
   overviewRows.appendChild(row);
   if (overviewRows.rows.length >= 2) overview.hidden = false;
   FillRow(job);
 }
 
-// The row as the map stands: its cells, its data for scripts, and whether it needs attention.
+// The row as the map stands: its cells, its data for scripts, and whether it needs attention. The name is
+// drawn once, in its colours, when its line is in.
 function FillRow(job) {
-  var row = job.row, texts = CellTexts(job);
-  for (var i = 0; i < texts.length; ++i) {
-    if (row.cells[i + 1].textContent !== texts[i]) row.cells[i + 1].textContent = texts[i];
-  }
-  row.cells[4].classList.toggle("over", Over(job));
-  row.cells[5].classList.toggle("bad", NeedsAttention(job));
+  var row = job.row;
+  kColumns.forEach(function (column, i) {
+    if (!column.Text) return;
+    var text = job.done ? column.Text(job) : column.key !== "problems" ? ""
+      : job.state === "running" ? "running" : "waiting";
+    if (row.cells[i].textContent !== text) row.cells[i].textContent = text;
+  });
+  var name = row.cells[kColumnAt.name];
+  if (Info(job, "name") !== null && !name.firstChild) DrawStyled(name.appendChild(Make("span")), job.card.name);
+  row.cells[kColumnAt.limit].classList.toggle("over", Over(job));
+  row.cells[kColumnAt.problems].classList.toggle("bad", NeedsAttention(job));
   if (job.done) {
     if (job.fileSize !== null) row.dataset.fileSize = String(job.fileSize);
     if (job.reported && job.items !== null) row.dataset.items = String(job.items);
     if (job.reported && job.embeddedSize !== null) row.dataset.embeddedSize = String(job.embeddedSize);
+    if (Info(job, "uid") !== null) row.dataset.uid = job.info.uid;
+    if (Info(job, "name") !== null) row.dataset.name = job.info.name;
     row.dataset.findings = job.findings.join(" ");
     row.dataset.error = job.error;
   }

@@ -59,7 +59,24 @@ function DrawNow() {
   var changed = toDraw;
   toDraw = [];
   changed.forEach(function (job) { if (job.done && !("done" in job.result.dataset)) FinishResult(job); });
+  FindSameUids(changed);
   FillRows(changed);
+}
+
+// Each map whose uid an earlier map of the pool holds, the first of them, as the command finds them in one run
+// over the maps in the order chosen. A map counts once its line is in (a stopped map has none); one done before
+// a map ahead of it with its uid gets the finding when that map is done.
+function FindSameUids(changed) {
+  var first = new Map();
+  jobs.forEach(function (job) {
+    if (!job.line || !job.card || job.card.uid === null) return;
+    var earlier = first.get(job.card.uid);
+    if (!earlier) return first.set(job.card.uid, job);
+    if (job.sameUid === earlier) return;
+    job.sameUid = earlier;
+    ShowSameUid(job);
+    changed.push(job);
+  });
 }
 
 function Finish(job) {
@@ -75,10 +92,13 @@ function Finish(job) {
   if (jobsLeft === 0) ShowControls();
 }
 
-// What the worker said the run came to, and the error's code and sentence from the map's JSON line.
+// What the worker said the run came to and of the card, and from the map's JSON line the rest of the card and
+// the error's code and sentence.
 function Record(job, message) {
   var json = JSON.parse(message.line);
   job.line = message.line;
+  job.info = json.info;
+  job.card = message.card;
   job.error = json.error_code || "";
   job.errorText = json.error || "";
   job.fileSize = message.run.opened ? message.run.fileSize : null;
@@ -261,7 +281,10 @@ function StopAll() {
 // Every map goes, and those left end with their workers: the next choice starts afresh.
 function Forget() {
   slots.forEach(function (slot) { if (slot.job) EndWorker(slot); slot.job = null; });
-  jobs.forEach(function (job) { clearTimeout(job.timer); });
+  jobs.forEach(function (job) {
+    clearTimeout(job.timer);
+    ForgetThumbnail(job);
+  });
   clearTimeout(drawing);
   drawing = 0;
   toDraw = [];
@@ -289,7 +312,7 @@ function Add(batch, name, file, folded) {
               done: false, read: 0, checked: null, progress: null, running: null, timer: 0, reported: false,
               stopped: false, findings: [], error: "", errorText: "", fileSize: null, items: 0, embeddedSize: 0,
               line: null, game: null, slot: null, row: null, limit: null, prepared: null, undrawn: [],
-              lastBox: null };
+              lastBox: null, info: null, card: null, sameUid: null, sameUidItem: null, thumbnailUrl: null };
   batch.jobs.push(job);
   ++batch.left;
   jobs.push(job);

@@ -1,6 +1,6 @@
-// One map's result: headed by its name, the boxes the Windows program shows for it, the embedded files and
-// what is wrong with them, folded away in a large pool; its file's size against the chosen game's limit; and
-// while it runs, how far it has come and a button that stops it. Map text is only ever set as text.
+// One map's result: headed by its name, its card, the boxes the Windows program shows for it, the embedded
+// files and what is wrong with them, folded away in a large pool; its file's size against the chosen game's
+// limit; and while it runs, how far it has come and a button that stops it. Map text is only ever set as text.
 var results = document.getElementById("results");
 var chooser = document.getElementById("game");
 var games = { tm2020: ["Trackmania (2020)", 7336960], maniaplanet: ["ManiaPlanet", 4194304],
@@ -31,6 +31,107 @@ function SizeText(bytes) {
 
 function Game() { return games[chooser.value]; }
 
+// What the command writes as U+FFFD on a line, as box.cpp does for the names of the report: a string from the
+// map's JSON line is shown so.
+var kUnsafeInLine = /[\u0000-\u001f\u007f-\u009f\u2028\u2029\u202a-\u202e\u2066-\u2069]/g;
+function LineSafe(text) { return text.replace(kUnsafeInLine, "\uFFFD"); }
+
+// A name's runs as spans in their colours and styles (box.h's TextStyle bits, and a link's), in `parent`. A link
+// is drawn as text alone: no address a map gives ever becomes live.
+var kLooks = ["bold", "italic", "wide", "narrow", "upper", "shadow", "link"];
+function DrawStyled(parent, runs) {
+  parent.classList.add("styled");
+  runs.forEach(function (run) {
+    var span = parent.appendChild(Make("span", "", run.text));
+    if (run.colour >= 0) span.style.color = "#" + run.colour.toString(16).padStart(6, "0");
+    kLooks.forEach(function (look, bit) { if (run.looks & (1 << bit)) span.classList.add(look); });
+  });
+  return parent;
+}
+
+function PlainRuns(runs) { return runs.map(function (run) { return run.text; }).join(""); }
+
+// As the command's --info writes the author: the nickname without its codes and the login, or the one given.
+function AuthorText(job) {
+  var nickname = job.info.author_nickname !== null ? PlainRuns(job.card.nickname) : null;
+  var login = job.info.author !== null ? LineSafe(job.info.author) : null;
+  return nickname !== null && login !== null ? nickname + " (" + login + ")" : login !== null ? login : nickname;
+}
+
+// A medal time as m:ss.mmm, as the command writes it; "none" for a medal the map has none for.
+function MedalText(ms) {
+  if (ms === null) return "none";
+  return Math.trunc(ms / 60000) + ":" + String(Math.trunc(ms / 1000) % 60).padStart(2, "0") + "." +
+    String(ms % 1000).padStart(3, "0");
+}
+
+// The map's card, first in its details, for a file that could be opened: its thumbnail upright (a map stores it
+// bottom up; one that does not decode goes), its name in its colours, then what the command's --info says of
+// the map, line for line.
+function DrawCard(job) {
+  var section = Make("section", "card"), info = job.info;
+  section.setAttribute("aria-label", "Map card of " + job.name);
+  job.details.insertBefore(section, job.details.firstChild.nextSibling);
+  if (!info) return section.appendChild(Make("p", "", "No map card in its header."));
+  var thumbnail = job.card.thumbnail;
+  if (thumbnail[1] > 0 && job.file) {
+    var image = section.appendChild(Make("img"));
+    image.dataset.thumbnail = "";
+    image.alt = "Thumbnail of " + job.name;
+    image.src = job.thumbnailUrl = URL.createObjectURL(job.file.slice(thumbnail[0], thumbnail[0] + thumbnail[1],
+                                                                      "image/jpeg"));
+    image.addEventListener("error", function () { image.remove(); ForgetThumbnail(job); });
+  }
+  var facts = section.appendChild(Make("dl"));
+  var Fact = function (term, text) {
+    var row = facts.appendChild(Make("div"));
+    row.appendChild(Make("dt", "", term));
+    return row.appendChild(Make("dd", "", text));
+  };
+  if (info.name !== null) DrawStyled(Fact("Name").appendChild(Make("span")), job.card.name).dataset.nameText = "";
+  if (info.author !== null || info.author_nickname !== null) Fact("Author", AuthorText(job));
+  if (info.uid !== null) Fact("Uid").appendChild(Make("code", "", LineSafe(info.uid)));
+  if (info.title !== null) Fact("Title pack", LineSafe(info.title));
+  if (info.environment !== null) Fact("Environment", LineSafe(info.environment));
+  var times = info.times;
+  if (times) {
+    Fact("Medal times", "author " + MedalText(times.author) + ", gold " + MedalText(times.gold) + ", silver " +
+         MedalText(times.silver) + ", bronze " + MedalText(times.bronze));
+  }
+  info.dependencies.forEach(function (dependency) {
+    var url = dependency.url !== null ? " (" + LineSafe(dependency.url) + ")" : "";
+    Fact("Dependency", LineSafe(dependency.file) + url);
+  });
+}
+
+function ForgetThumbnail(job) {
+  if (job.thumbnailUrl) URL.revokeObjectURL(job.thumbnailUrl);
+  job.thumbnailUrl = null;
+}
+
+// The map holds the uid of an earlier map of the pool: said with what is wrong with its files, after them.
+function ShowSameUid(job) {
+  if (job.findings.indexOf("duplicate_uid") < 0) {
+    job.findings.push("duplicate_uid");
+    Draw(job, function () { DrawSameUid(job); });
+  } else if (job.sameUidItem) {
+    job.sameUidItem.textContent = SameUidSentence(job);
+  }
+  if ("done" in job.result.dataset) job.gist.textContent = Gist(job);
+}
+
+function SameUidSentence(job) { return "Same uid as an earlier map: " + LineSafe(job.sameUid.name); }
+
+function DrawSameUid(job) {
+  var list = Make("ul", "findings"), files = job.details.querySelector(".files");
+  list.setAttribute("aria-label", "What is wrong with the map");
+  job.sameUidItem = list.appendChild(Make("li", "", SameUidSentence(job)));
+  job.sameUidItem.dataset.finding = "duplicate_uid";
+  if (!files) return job.details.appendChild(list);
+  var first = files.querySelector("ul.findings");
+  files.insertBefore(list, first ? first.nextSibling : files.firstChild);
+}
+
 // A new result, in the order chosen; its details folded when the pool is large.
 function AddResult(job, folded) {
   var result = job.result = Make("article");
@@ -42,7 +143,7 @@ function AddResult(job, folded) {
   job.gist = result.appendChild(Make("p", "gist"));
   job.details = result.appendChild(Make("details"));
   job.details.open = !folded;
-  job.details.appendChild(Make("summary", "", "Report, embedded files and findings"));
+  job.details.appendChild(Make("summary", "", "Card, report, embedded files and findings"));
   job.details.addEventListener("toggle", function () { if (job.details.open) DrawDetails(job); });
   results.appendChild(result);
 }
@@ -237,6 +338,7 @@ function Gist(job) {
 }
 
 function FinishResult(job) {
+  if (job.line && job.fileSize !== null) Draw(job, function () { DrawCard(job); });
   if (job.running) job.running.remove();
   job.running = job.progress = null;
   job.gist.textContent = Gist(job);

@@ -7,7 +7,9 @@
 // for the bytes it reads of a larger one ({id, read: [position, length]}, answered by {bytes}: an
 // ArrayBuffer, or null when the page could not read them), posts each box as it is shown ({id, box}), how far
 // the embedded files are read ({id, progress: [done, total]}), after a report the embedded files ({id, files}),
-// then {id, done, heap, line, run}: the map's JSON line and what the run came to.
+// then {id, done, heap, line, run, card}: the map's JSON line, what the run came to, and of its card what the line
+// does not give: its name and author's nickname as styled runs, where its thumbnail lies in the file, its uid's
+// bytes.
 // tallyglassWasm, the module deflated (raw) as base64, is put ahead of this script by make_page.mjs.
 
 var tallyglassJob = null;
@@ -107,12 +109,14 @@ onmessage = function (event) {
   }
   var job = tallyglassJob = event.data;
   Module["findings"] = [];
+  Module["card"] = null;
   tallyglassLine = [];
   tallyglassProgressAt = performance.now() + 200;
   ccall("TallyglassRun", null, ["string", "string", "number"], [job.name, job.limit[0], job.limit[1]],
         { async: true }).then(function () {
     tallyglassJob = null;
-    postMessage({ id: job.id, done: true, heap: HEAPU8.length, line: tallyglassLine.join(""), run: Module["ran"] });
+    postMessage({ id: job.id, done: true, heap: HEAPU8.length, line: tallyglassLine.join(""), run: Module["ran"],
+                  card: Module["card"] });
   }, function (error) {
     // The run itself fails only when the browser refuses it memory: thrown outside the promise, the error
     // reaches the page as the worker's own.

@@ -34,6 +34,27 @@ EM_JS(void, PostLine, (const char* text, size_t length), { Module["addLine"](HEA
 EM_JS(void, PostRun, (int opened, double fileSize, double items, double embeddedSize), {
     Module["ran"] = { opened: opened !== 0, fileSize: fileSize, items: items, embeddedSize: embeddedSize };
 });
+// A styled text's runs as [{text, colour, looks}]. The uid's bytes as one character each (latin1 decodes
+// every byte to a character of its own), so that two uids are the same on the page exactly when their bytes are.
+EM_JS(void, PostStyled, (int which, const char16_t* text, uint32_t units, const uint32_t* lengths,
+                         const int32_t* colours, const uint8_t* looks, uint32_t count), {
+    var runs = [], all = Module["units"](text, units);
+    for (var i = 0, at = 0; i < count; at += HEAPU32[(lengths >>> 2) + i], ++i) {
+        runs.push({ text: all.substr(at, HEAPU32[(lengths >>> 2) + i]), colour: HEAP32[(colours >>> 2) + i],
+                    looks: HEAPU8[looks + i] });
+    }
+    Module["card"][which ? "nickname" : "name"] = runs;
+});
+EM_JS(void, PostCard, (int known, const char* uid, int uidSize, double thumbnailOffset, uint32_t thumbnailSize), {
+    var bytes = uidSize < 0 ? null : HEAPU8.subarray(uid, uid + uidSize);
+    Module["card"] = { known: known !== 0, thumbnail: [thumbnailOffset, thumbnailSize], name: [], nickname: [],
+                       uid: bytes && new TextDecoder("latin1").decode(bytes) };
+});
+
+void PostStyledText(int which, const PageStyledText& text) {
+    PostStyled(which, text.text.data(), static_cast<uint32_t>(text.text.size()), text.lengths.data(),
+               text.colours.data(), text.looks.data(), static_cast<uint32_t>(text.lengths.size()));
+}
 
 }  // namespace
 
@@ -56,8 +77,12 @@ void ShowPageProgress(uint64_t done, uint64_t total) {
 
 void AddPageLine(const char* text, size_t length) { PostLine(text, length); }
 
-void ShowPageRun(bool opened, double fileSize, uint32_t items, uint32_t embeddedSize) {
+void ShowPageRun(bool opened, double fileSize, uint32_t items, uint32_t embeddedSize, const PageCard& card) {
     PostRun(opened, fileSize, items, embeddedSize);
+    PostCard(card.known, card.uid.data(), card.hasUid ? static_cast<int>(card.uid.size()) : -1, card.thumbnailOffset,
+             card.thumbnailSize);
+    PostStyledText(0, card.name);
+    PostStyledText(1, card.nickname);
 }
 
 // The box's result is not used by the logic; the page's box has only an OK button, as the Windows one.

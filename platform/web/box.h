@@ -32,5 +32,26 @@ void ShowPageProgress(uint64_t done, uint64_t total);
 // A piece of the map's JSON line, UTF-8.
 void AddPageLine(const char* text, size_t length);
 
-// The run's end: whether the map file was opened and its size, the report's item count and embedded size.
-void ShowPageRun(bool opened, double fileSize, uint32_t items, uint32_t embeddedSize);
+// A formatted text (a name) as the runs it is drawn as.
+struct PageStyledText {
+    std::u16string text;            // the runs' texts one after another, each character unsafe in a line as U+FFFD
+    std::vector<uint32_t> lengths;  // of each run, in units
+    std::vector<int32_t> colours;   // of each run: 0xRRGGBB, or -1 for the default
+    std::vector<uint8_t> looks;     // of each run: its TextStyle bits, and kLinkLook inside a link
+};
+const uint8_t kLinkLook = 64;
+
+// What the page draws of the map's card beyond its JSON line: the name and the author's nickname as runs,
+// the thumbnail where it lies in the map file, and the uid's bytes, by which the page finds a pool's duplicates.
+struct PageCard {
+    bool known;
+    bool hasUid;
+    std::string uid;
+    PageStyledText name, nickname;
+    double thumbnailOffset;
+    uint32_t thumbnailSize;
+};
+
+// The run's end: whether the map file was opened and its size, the report's item count and embedded size,
+// and the map's card.
+void ShowPageRun(bool opened, double fileSize, uint32_t items, uint32_t embeddedSize, const PageCard& card);

@@ -2,9 +2,12 @@
 // case at once through the real file input, a pool: each with its own result and the boxes it must show (reports
 // whole, names on their lines), the embedded files and findings that the Linux command gives for it (the findings
 // above the files, their packed total the command's), its limit line where it got a report; the overview's rows
-// against the command's `--json --files --limit` lines, attention first, sorted by keyboard, filtered; both
-// downloads (the JSON Lines byte for byte the command's, also for another game chosen after the run; the CSV's
-// numbers plain, a name like a formula kept as text); one summary, no progress bar left; a map dropped on the zone;
+// against the command's `--json --files --limit` lines over the same maps in the same order, attention first,
+// sorted by keyboard and by the card's columns, filtered; each map's card against its `--info` lines, a
+// thumbnail turned upright and one that does not decode not shown, a name in its colours, a stranger's markup
+// and addresses as text; a map with an earlier map's uid; both downloads (the JSON Lines byte for byte the
+// command's, also for another game chosen after the run; the CSV's numbers plain, a name like a formula kept as
+// text, the card's columns); one summary, no progress bar left; a map dropped on the zone;
 // a slow map stopped while its files are inflated, keeping its report's numbers, and the next map run; Stop all on
 // maps running and waiting; Clear, also while a map runs, and the same maps chosen again each once; no map text
 // turned into markup and no error in the page or its worker. In Chromium also: served over http, a folder tree and
@@ -38,6 +41,21 @@ CommandLines(casesDir, cases.map((c) => c.map)).forEach((line, i) => {
   cases[i].line = line;
   cases[i].json = JSON.parse(line);
 });
+
+// The cases as the command reports them in one run over exactly these maps in this order: a map holds the
+// finding duplicate_uid only behind an earlier map of the same run with its uid. With each its card as --info
+// writes it: the lines ahead of its report.
+const kCardLine = /^(Name|Author|Uid|Title pack|Environment|Medal times|Dependency): |^No map card in its header\.$/;
+function InOneRun(chosen) {
+  const names = chosen.map((c) => c.map);
+  const lines = CommandLines(casesDir, names);
+  const { stdout } = spawnSync(tool, ["--info", "--", ...names], { cwd: casesDir, encoding: "utf8" });
+  const sections = stdout.split(/^==> .* <==\n/m).slice(1).map((section) => {
+    const text = section.split("\n");
+    return text.slice(0, Math.max(0, text.findIndex((line) => !kCardLine.test(line))));
+  });
+  return chosen.map((c, i) => ({ ...c, line: lines[i], json: JSON.parse(lines[i]), card: sections[i] }));
+}
 const Kinds = (json) => [...new Set((json.findings || []).map((f) => f.kind))];
 const Attention = (json) => Boolean(json.limit?.over || Kinds(json).length > 0 || json.error_code);
 
@@ -69,11 +87,15 @@ function Results() {
       // The findings list and the table of files, in the order they stand.
       parts: Array.from(result.querySelectorAll("ul.findings, .files table"), (part) => part.tagName),
       total: result.querySelector(".files tfoot td")?.textContent,
+      card: Array.from(result.querySelectorAll(".card dl > div, .card > p"), (row) => row.tagName === "P"
+        ? row.textContent : `${row.firstChild.textContent}: ${row.lastChild.textContent}`),
+      sameUid: result.querySelector('[data-finding="duplicate_uid"]')?.textContent,
     })),
     rows: Array.from(document.querySelectorAll("table[data-overview] tr[data-row]"), (row) => ({
       map: row.dataset.map, fileSize: row.dataset.fileSize, items: row.dataset.items,
       embeddedSize: row.dataset.embeddedSize, findings: row.dataset.findings, error: row.dataset.error,
-      shown: !row.hidden,
+      shown: !row.hidden, uid: row.dataset.uid, name: row.dataset.name,
+      cells: Array.from(row.cells, (cell) => cell.textContent),
     })),
     overview: !document.getElementById("overview").hidden,
     counts: document.getElementById("counts").textContent,
@@ -109,12 +131,20 @@ function PackedTotal(map) {
 
 // The overview's row of a map against the command's line for it (a field it has not: null, as WebDriver
 // gives it).
-function RowProblem(row, json) {
+// With the card as --info writes it, also the cells of the name (its text), the author, the title pack and the
+// author time.
+function RowProblem(row, json, card) {
   const expected = { map: json.map, fileSize: json.file_size?.toString(), items: json.error_code ? undefined :
                      String(json.items.length), embeddedSize: json.error_code ? undefined : String(json.embedded_size),
-                     findings: Kinds(json).join(" "), error: json.error_code || "", shown: true };
+                     findings: Kinds(json).join(" "), error: json.error_code || "", shown: true,
+                     uid: json.info?.uid, name: json.info?.name };
   const Fields = (o) => JSON.stringify(Object.keys(expected).map((key) => o[key] ?? null));
-  return Fields(row) !== Fields(expected) ? `row ${Fields(row)}, expected ${Fields(expected)}` : "";
+  if (Fields(row) !== Fields(expected)) return `row ${Fields(row)}, expected ${Fields(expected)}`;
+  if (!card) return "";
+  const Said = (what) => card.find((line) => line.startsWith(`${what}: `))?.slice(what.length + 2) ?? "";
+  const cells = JSON.stringify([Said("Name"), Said("Author"), Said("Title pack"),
+                                /^author ([^,]+),/.exec(Said("Medal times"))?.[1] ?? ""]);
+  return JSON.stringify(row.cells.slice(1, 5)) !== cells ? `cells ${JSON.stringify(row.cells)}, expected ${cells}` : "";
 }
 
 // The downloads as the page makes them: the Blob of each, read here (the page's policy lets it fetch nothing).
@@ -137,7 +167,7 @@ async function Downloads(browser) {
 }
 
 // A CSV line's fields as a spreadsheet reads them.
-const CsvFields = (line) => [...line.matchAll(/("(?:[^"]|"")*"|[^,]*)(?:,|$)/g)].slice(0, -1)
+const CsvFields = (line) => [...`${line},`.matchAll(/("(?:[^"]|"")*"|[^,]*),/g)]
   .map((m) => m[1].startsWith('"') ? m[1].slice(1, -1).replaceAll('""', '"') : m[1]);
 
 // A CSV row's fields but the error's sentence, as the command's line gives them, under Trackmania (2020)'s
@@ -162,11 +192,15 @@ async function CheckDownloads(browser, label, chosen) {
   Check(`${label}: JSON Lines download, the command's lines byte for byte`, names[0] !== "tallyglass.jsonl"
         ? `named ${names[0]}` : jsonl !== lines ? Parting(jsonl, lines) : "");
   const rows = csv.split("\r\n").filter((line) => line !== "").map(CsvFields);
+  // The card's columns after the error's sentence, a text empty where the line has none.
+  const Card = (info) => ["uid", "name_text", "author", "title"].map((key) => info?.[key] ?? "")
+    .concat(String(info?.times?.author ?? ""));
   const wrong = chosen.find((c, i) =>
-    JSON.stringify(rows[i + 1]?.slice(0, 10)) !== JSON.stringify(CsvRow(c.map, c.json)));
+    JSON.stringify(rows[i + 1]?.slice(0, 10)) !== JSON.stringify(CsvRow(c.map, c.json)) ||
+    JSON.stringify(rows[i + 1]?.slice(11)) !== JSON.stringify(Card(c.json.info)));
   Check(`${label}: CSV download, the overview's columns`, names[1] !== "tallyglass.csv" ? `named ${names[1]}`
-        : rows[0].join(",") !==
-          "map,items,embedded_size,file_size,limit,limit_bytes,over,margin_bytes,findings,error_code,error"
+        : rows[0].join(",") !== "map,items,embedded_size,file_size,limit,limit_bytes,over,margin_bytes,findings," +
+          "error_code,error,uid,name_text,author,title,author_time"
           ? `header ${rows[0]}` : rows.length !== chosen.length + 1 ? `${rows.length} rows`
           : wrong ? `row of ${wrong.map}: ${JSON.stringify(rows[chosen.indexOf(wrong) + 1])}` : "");
 }
@@ -202,11 +236,28 @@ async function CheckOverviewUse(browser, label, chosen) {
   const attention = chosen.filter((c) => Attention(c.json)).map((c) => c.map).sort();
   Check(`${label}: only the maps that need attention`, JSON.stringify(shown.sort()) !== JSON.stringify(attention)
         ? `shown ${shown}, expected ${attention}` : "");
+
+  // By the card's columns: the names as the command gives them without codes, the author times; maps without
+  // either last, each in the order chosen among equals.
+  const Rows = () => Array.from(document.querySelectorAll("tr[data-row]"), (row) => row.dataset.map);
+  for (const [key, Value] of [["name", (c) => c.json.info?.name_text ?? null],
+                              ["author_time", (c) => c.json.info?.times?.author ?? null]]) {
+    await browser.Evaluate((key) => document.querySelector(`[data-sort="${key}"]`).click(), key);
+    const got = await browser.Evaluate(Rows);
+    const expected = [...chosen].sort((a, b) => {
+      const x = Value(a), y = Value(b);
+      return x === null || y === null ? (x === null) - (y === null) : x < y ? -1 : x > y ? 1 : 0;
+    }).map((c) => c.map);
+    Check(`${label}: the overview sorted by ${key.replace("_", " ")}`,
+          JSON.stringify(got) !== JSON.stringify(expected) ? `rows ${got}` : "");
+  }
+  await browser.Evaluate(() => document.querySelector('[data-sort="attention"]').click());
 }
 
 // Chooses the cases at once and checks every result against its boxes and the command's line, in the order
 // given, and the overview with them.
-async function CheckPool(browser, label, chosen) {
+async function CheckPool(browser, label, cases) {
+  const chosen = InOneRun(cases);
   await browser.Choose(chosen.map((c) => join(casesDir, c.map)));
   await browser.WaitFor(Done, 180000, chosen.length);
   // A pool's results are folded, drawn once opened; a long list of files shows its largest first, and the
@@ -228,15 +279,21 @@ async function CheckPool(browser, label, chosen) {
     const got = results.find((r) => r.map === c.map);
     const row = rows.find((r) => r.map === c.map);
     const reported = !c.json.error_code;
+    const same = c.json.findings.find((f) => f.kind === "duplicate_uid");
     Check(`${label}: ${c.map}`, !got ? "no result" : !got.named ? "not named by its heading"
+          : JSON.stringify(got.card) !== JSON.stringify(c.card)
+            ? `card ${JSON.stringify(got.card)}, expected ${JSON.stringify(c.card)}`
+          : (got.sameUid ?? null) !== (same ? `Same uid as an earlier map: ${same.map}` : null)
+            ? `same uid: ${got.sameUid}`
           : JSON.stringify(got.boxes) !== Boxes(c) ? `boxes ${JSON.stringify(got.boxes)}, expected ${Boxes(c)}`
           : FilesProblem(got, c.json) || (reported ? !kLimitLine.test(got.limit) : got.limit != null)
             ? FilesProblem(got, c.json) || `limit line ${got.limit}`
           : got.parts.length === 2 && got.parts[0] !== "UL" ? "the findings below the table of files"
           : got.total != null && got.total !== PackedTotal(c.map)
             ? `packed in all ${got.total}, expected ${PackedTotal(c.map)}`
-          : !row ? "no row in the overview" : RowProblem(row, c.json));
+          : !row ? "no row in the overview" : RowProblem(row, c.json, c.card));
   }
+  await CheckCards(browser, label, chosen);
   const attention = chosen.filter((c) => Attention(c.json)).map((c) => c.map);
   const order = [...attention, ...chosen.map((c) => c.map).filter((m) => !attention.includes(m))];
   Check(`${label}: the overview, the maps that need attention first`, !overview ? "not shown"
@@ -249,6 +306,63 @@ async function CheckPool(browser, label, chosen) {
   await CheckDownloads(browser, label, chosen);
   await CheckOtherGame(browser, label, chosen);
   await CheckOverviewUse(browser, label, chosen);
+}
+
+// The card of a map with a thumbnail and a name in colours, and of a stranger's map whose strings are markup
+// and live addresses, and whose thumbnail looks like a JPEG but does not decode.
+const kCarded = "a_current_map_s_header.Map.Gbx";
+const kHostile = "a_stranger_s_header__markup_and_live_addresses.Map.Gbx";
+async function CheckCards(browser, label, chosen) {
+  const carded = chosen.find((c) => c.map === kCarded), hostile = chosen.find((c) => c.map === kHostile);
+  if (!carded || !hostile) return;
+  // A thumbnail is decoded once drawn: the one that cannot be goes.
+  await browser.WaitFor((carded, hostile) => {
+    const image = document.querySelector(`[data-map="${carded}"] img[data-thumbnail]`);
+    return image?.complete && image.naturalWidth > 0 && !document.querySelector(`[data-map="${hostile}"] img`);
+  }, 30000, kCarded, kHostile);
+  const got = await browser.Evaluate((carded) => {
+    const image = document.querySelector(`[data-map="${carded}"] img[data-thumbnail]`);
+    // The picture as stored, its top rows and its bottom rows: the page must turn it over.
+    const canvas = document.createElement("canvas");
+    canvas.width = image.naturalWidth;
+    canvas.height = image.naturalHeight;
+    const context = canvas.getContext("2d");
+    context.drawImage(image, 0, 0);
+    const Pixel = (y) => Array.from(context.getImageData(image.naturalWidth / 2, y, 1, 1).data.slice(0, 3));
+    const Look = (text) => {
+      const span = Array.from(document.querySelectorAll(`[data-map="${carded}"] [data-name-text] span`))
+        .find((s) => s.textContent === text);
+      if (!span) return null;
+      const style = getComputedStyle(span);
+      return [style.color, style.fontWeight, style.fontStyle, style.textShadow !== "none"];
+    };
+    return { width: image.naturalWidth, top: Pixel(2), bottom: Pixel(image.naturalHeight - 3),
+             transform: getComputedStyle(image).transform, spm: Look("spm"), xmas: Look("Xmas"), snow: Look("Snow"),
+             images: document.querySelectorAll("img:not([data-thumbnail])").length };
+  }, kCarded);
+  const Blue = (p) => p[2] > 150 && p[0] < 100, Red = (p) => p[0] > 150 && p[2] < 100;
+  Check(`${label}: a map's thumbnail, stored bottom up, drawn upright; one that does not decode not shown`,
+        got.width !== 16 ? `width ${got.width}` : !Blue(got.top) || !Red(got.bottom)
+          ? `stored ${got.top} above ${got.bottom}, expected blue above red`
+        : got.transform !== "matrix(1, 0, 0, -1, 0, 0)" ? `transform ${got.transform}, not turned over`
+        : hostile.json.info.thumbnail_size === 0 ? "the stranger's thumbnail was not tried" : "");
+  // $s$fff spm, $f01 Xmas, then after $z and a space $o$i$08f Snow.
+  const looks = JSON.stringify({ spm: ["rgb(255, 255, 255)", "400", "normal", true],
+                                 xmas: ["rgb(255, 0, 17)", "400", "normal", true],
+                                 snow: ["rgb(0, 136, 255)", "700", "italic", false] });
+  const drawn = JSON.stringify({ spm: got.spm, xmas: got.xmas, snow: got.snow });
+  Check(`${label}: a map's name drawn in its colours and styles`, drawn !== looks ? `${drawn}, expected ${looks}` : "");
+  // Nothing of the stranger's map is markup or live: the page's own two scripts, links only to its results.
+  const live = await browser.Evaluate(() => ({
+    scripts: document.querySelectorAll("script").length,
+    bold: document.querySelectorAll("b").length,
+    links: Array.from(document.querySelectorAll("a"), (a) => a.getAttribute("href"))
+      .filter((href) => !/^#result-\d+$/.test(href)),
+  }));
+  Check(`${label}: a stranger's markup and addresses shown as text, none live`,
+        got.images > 0 ? `${got.images} images not thumbnails` : live.scripts !== 2 ? `${live.scripts} scripts`
+        : live.bold > 0 ? `${live.bold} <b>` : live.links.length > 0 ? `links ${live.links}`
+        : !hostile.card.includes("Dependency: <script> (javascript:alert(3))") ? `--info ${hostile.card}` : "");
 }
 
 // Another game chosen after the run: each line's limit is the new game's, and the rest of the line stays the
@@ -375,17 +489,26 @@ async function CheckStopAllAndClear(browser, label) {
           Fields(cleared) !== Fields(expected) ? `after Stop all: ${Fields(cleared)}`
           : Fields(clearedRunning) !== Fields(expected) ? `while a map ran: ${Fields(clearedRunning)}` : "");
 
-    const chosen = [sampleCase, cases.find((c) => Kinds(c.json).length > 0 && c.json.files?.length > 0)];
+    // The same map under two names, the later of the two chosen first: the finding goes to the one after.
+    const chosen = InOneRun([sampleCase, cases.find((c) => Kinds(c.json).length > 0 && c.json.files?.length > 0),
+                             ...[kHostile, "the_same_map_under_another_name.Map.Gbx", kCarded]
+                               .map((map) => cases.find((c) => c.map === map))]);
     for (const time of [1, 2]) {
       await browser.Choose(chosen.map((c) => join(casesDir, c.map)));
       await browser.WaitFor(Done, 30000, chosen.length);
       if (time === 1) await browser.Evaluate(() => document.querySelector("[data-clear]").click());
     }
+    // Opened, the folded details are drawn (WebKit after the event loop's turn), their finding with them.
+    await browser.Evaluate(() => document.querySelectorAll("article details").forEach((d) => { d.open = true; }));
+    await browser.WaitFor((count) => document.querySelectorAll("article [data-kind]").length === count, 30000,
+                          chosen.reduce((sum, c) => sum + c.messages.length, 0));
     const again = await browser.Evaluate(Results);
     Check(`${label}: the same maps chosen again after Clear, each once`,
           JSON.stringify(again.results.map((r) => r.map)) !== JSON.stringify(chosen.map((c) => c.map))
             ? `results ${again.results.map((r) => r.map)}`
-          : again.rows.length !== chosen.length ? `${again.rows.length} rows` : "");
+          : again.rows.length !== chosen.length ? `${again.rows.length} rows`
+          : again.results.at(-1).sameUid !== "Same uid as an earlier map: the_same_map_under_another_name.Map.Gbx"
+            ? `same uid: ${again.results.at(-1).sameUid}` : "");
     await CheckDownloads(browser, `${label}, chosen again after Clear`, chosen);
   } finally {
     rmSync(dir, { recursive: true, force: true });
@@ -404,7 +527,7 @@ async function CheckEngine(engine) {
     await CheckPool(browser, label, chosen);
     await CheckDrop(browser, label);
     const markup = await browser.Evaluate(() =>
-      document.querySelectorAll("#results img, #results script, [data-overview] img").length);
+      document.querySelectorAll("#results img:not([data-thumbnail]), #results script, [data-overview] img").length);
     Check(`${label}: map text drawn as characters`, markup > 0 ? `${markup} elements from map text` : "");
     await CheckStop(browser, label);
     await CheckStopAllAndClear(browser, label);
