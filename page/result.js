@@ -65,9 +65,8 @@ function MedalText(ms) {
     String(ms % 1000).padStart(3, "0");
 }
 
-// The map's card, first in its details, for a file that could be opened: its thumbnail upright (a map stores it
-// bottom up; one that does not decode goes), its name in its colours, then what the command's --info says of
-// the map, line for line.
+// The map's card, first in its details: its thumbnail upright (a map stores it bottom up; one that does not
+// decode goes), its name in its colours, then what the command's --info says of the map, line for line.
 function DrawCard(job) {
   var section = Make("section", "card"), info = job.info;
   section.setAttribute("aria-label", "Map card of " + job.name);
@@ -338,7 +337,7 @@ function Gist(job) {
 }
 
 function FinishResult(job) {
-  if (job.line && job.fileSize !== null) Draw(job, function () { DrawCard(job); });
+  if (job.line) Draw(job, function () { DrawCard(job); });
   if (job.running) job.running.remove();
   job.running = job.progress = null;
   job.gist.textContent = Gist(job);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates the README's pictures: docs/page.png, the page in headless Chromium as a person sees it once a
-# folder of five maps is chosen (its overview, then each result folded), and docs/report-box.png, the real
+# folder of six maps is chosen (its overview, then each result folded), and docs/report-box.png, the real
 # message box shown by the 64-bit Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
 # Usage: scripts/screenshot.sh [page|box]   (both without an argument)
 set -euo pipefail
@@ -18,10 +18,11 @@ if [ "${1:-}" != box ]; then
   build/linux/tests/support/write_case_maps "$pool/cases" messages
   mkdir -p "$pool/Spring Cup/Drafts"
   cp samples/Sample.Map.Gbx "$pool/Spring Cup/Round 1.Map.Gbx"
-  cp "$pool/cases/names__collections_and_back-references.Map.Gbx" "$pool/Spring Cup/Round 2.Map.Gbx"
+  cp "$pool/cases/a_current_map_s_header.Map.Gbx" "$pool/Spring Cup/Round 2.Map.Gbx"
   cp "$pool/cases/embedded_files_with_findings.Map.Gbx" "$pool/Spring Cup/Round 3.Map.Gbx"
   cp "$pool/cases/archive__deflated__stored_and_ZIP64.Map.Gbx" "$pool/Spring Cup/Drafts/Canyon.Map.Gbx"
   cp "$pool/cases/not_LZO_at_all.Map.Gbx" "$pool/Spring Cup/Drafts/Broken.Map.Gbx"
+  cp "$pool/cases/the_same_map_under_another_name.Map.Gbx" "$pool/Spring Cup/Drafts/Round 2 again.Map.Gbx"
   node --input-type=module - build/web/tallyglass.html "$pool/Spring Cup" docs/page.png <<'EOF'
 import { createRequire } from "node:module";
 import { resolve } from "node:path";
@@ -35,7 +36,7 @@ await tab.setViewport({ width: 1000, height: 600 });
 await tab.emulateMediaFeatures([{ name: "prefers-color-scheme", value: "light" }]);
 await tab.goto(pathToFileURL(resolve(page)).href);
 await (await tab.$("#folder")).uploadFile(resolve(folder));
-await tab.waitForFunction(() => document.querySelectorAll("article[data-map][data-done]").length === 5);
+await tab.waitForFunction(() => document.querySelectorAll("article[data-map][data-done]").length === 6);
 await tab.screenshot({ path: picture, fullPage: true });
 await browser.close();
 EOF
