@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Regenerates the README's pictures: docs/page.png, the page in headless Chromium as a person sees it once a
-# folder of six maps is chosen (its overview, then each result folded), and docs/report-box.png, the real
+# folder of six maps is chosen (its overview, then each result folded but one), and docs/report-box.png, the real
 # message box shown by the 64-bit Tallyglass.exe under Wine on an Xvfb screen and cut out of a screen capture.
 # Usage: scripts/screenshot.sh [page|box]   (both without an argument)
 set -euo pipefail
@@ -37,6 +37,9 @@ await tab.emulateMediaFeatures([{ name: "prefers-color-scheme", value: "light" }
 await tab.goto(pathToFileURL(resolve(page)).href);
 await (await tab.$("#folder")).uploadFile(resolve(folder));
 await tab.waitForFunction(() => document.querySelectorAll("article[data-map][data-done]").length === 6);
+// One result open, its card's thumbnail drawn.
+await tab.evaluate(() => { document.querySelector('article[data-map$="Round 2.Map.Gbx"] details').open = true; });
+await tab.waitForFunction(() => document.querySelector("img[data-thumbnail]")?.complete);
 await tab.screenshot({ path: picture, fullPage: true });
 await browser.close();
 EOF
