@@ -16,19 +16,10 @@ if(NOT EMSCRIPTEN AND NOT WIN32 AND NOT TALLYGLASS_BUILD_FUZZERS)
   return()
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/FetchSource.cmake)
+tallyglass_fetch_source(zlib inflate.c TALLYGLASS_ZLIB_VERSION)
+tallyglass_fetch_source(libzip lib/zip.h TALLYGLASS_LIBZIP_VERSION)
 set(deps "${PROJECT_BINARY_DIR}/_deps")
-foreach(package_file IN ITEMS "zlib;inflate.c" "libzip;lib/zip.h")
-  list(GET package_file 0 package)
-  list(GET package_file 1 file)
-  execute_process(COMMAND "${PROJECT_SOURCE_DIR}/cmake/fetch-source.sh" ${package} "${deps}" ${file}
-                  RESULT_VARIABLE result)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "Could not fetch the ${package} source package (see the messages above)")
-  endif()
-endforeach()
-file(STRINGS "${deps}/zlib.version" TALLYGLASS_ZLIB_VERSION LIMIT_COUNT 1)
-file(STRINGS "${deps}/libzip.version" TALLYGLASS_LIBZIP_VERSION LIMIT_COUNT 1)
-message(STATUS "zlib source package: ${TALLYGLASS_ZLIB_VERSION}, libzip: ${TALLYGLASS_LIBZIP_VERSION}, in ${deps}")
 
 # Their own code is built as their authors build it, outside our warnings-as-errors.
 set(zlib_dir "${deps}/zlib")

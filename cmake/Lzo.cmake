@@ -4,14 +4,9 @@
 # TALLYGLASS_LZO_VERSION names the source version the program contains.
 if(NOT TARGET Lzo::lzo2)
   if(WIN32 OR EMSCRIPTEN)
+    include(${CMAKE_CURRENT_LIST_DIR}/FetchSource.cmake)
+    tallyglass_fetch_source(lzo2 src/lzo1x_d1.c TALLYGLASS_LZO_VERSION)
     set(TALLYGLASS_LZO_DIR "${PROJECT_BINARY_DIR}/_deps")
-    execute_process(COMMAND "${PROJECT_SOURCE_DIR}/cmake/fetch-source.sh" lzo2 "${TALLYGLASS_LZO_DIR}" src/lzo1x_d1.c
-                    RESULT_VARIABLE lzo_fetch_result)
-    if(NOT lzo_fetch_result EQUAL 0)
-      message(FATAL_ERROR "Could not fetch the lzo2 source package (see the messages above)")
-    endif()
-    file(STRINGS "${TALLYGLASS_LZO_DIR}/lzo2.version" TALLYGLASS_LZO_VERSION LIMIT_COUNT 1)
-    message(STATUS "lzo2 source package: ${TALLYGLASS_LZO_VERSION}, in ${TALLYGLASS_LZO_DIR}/lzo2-source")
     set(lzo_source_dir "${TALLYGLASS_LZO_DIR}/lzo2")
     file(GLOB lzo_sources "${lzo_source_dir}/src/*.c")
     add_library(lzo2_static STATIC ${lzo_sources})

@@ -14,14 +14,9 @@ if(NOT EMSCRIPTEN AND NOT WIN32 AND NOT TALLYGLASS_BUILD_FUZZERS)
   return()
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/FetchSource.cmake)
+tallyglass_fetch_source(pugixml src/pugixml.cpp TALLYGLASS_PUGIXML_VERSION)
 set(deps "${PROJECT_BINARY_DIR}/_deps")
-execute_process(COMMAND "${PROJECT_SOURCE_DIR}/cmake/fetch-source.sh" pugixml "${deps}" src/pugixml.cpp
-                RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "Could not fetch the pugixml source package (see the messages above)")
-endif()
-file(STRINGS "${deps}/pugixml.version" TALLYGLASS_PUGIXML_VERSION LIMIT_COUNT 1)
-message(STATUS "pugixml source package: ${TALLYGLASS_PUGIXML_VERSION}, in ${deps}")
 
 # Its own code is built as its author builds it, outside our warnings-as-errors.
 add_library(pugixml_static STATIC "${deps}/pugixml/src/pugixml.cpp")
