@@ -22,5 +22,13 @@ set(deps "${PROJECT_BINARY_DIR}/_deps")
 add_library(pugixml_static STATIC "${deps}/pugixml/src/pugixml.cpp")
 target_compile_options(pugixml_static PRIVATE -w $<$<BOOL:${TALLYGLASS_BUILD_FUZZERS}>:-fsanitize=fuzzer-no-link>)
 target_compile_definitions(pugixml_static PUBLIC PUGIXML_NO_EXCEPTIONS PUGIXML_NO_XPATH PUGIXML_NO_STL)
+# Formats and strtod from Windows' own msvcrt.dll, as in our code: mingw-w64's C99 printf and strtod would
+# bring gdtoa along. libstdc++'s headers switch them on whatever the build asks, so the C headers are read
+# first: mingw-w64's own stdlib.h by its path, past libstdc++'s stdlib.h, which reads its switches.
+if(WIN32)
+  find_file(TALLYGLASS_MINGW_STDLIB stdlib.h REQUIRED NO_CACHE)
+  target_compile_definitions(pugixml_static PRIVATE __USE_MINGW_ANSI_STDIO=0)
+  target_compile_options(pugixml_static PRIVATE "SHELL:-include stdio.h" "SHELL:-include ${TALLYGLASS_MINGW_STDLIB}")
+endif()
 target_include_directories(pugixml_static SYSTEM PUBLIC "${deps}/pugixml/src")
 add_library(Pugixml::pugixml ALIAS pugixml_static)
